@@ -1,0 +1,220 @@
+// The game record, the active-sprite list and the frame loop.
+#include "brelkor.h"
+
+#include <cstdlib>
+#include <new>
+
+#include "rock.h"
+#include "shapes.h"
+
+namespace {
+
+// The start-up rocks' colour.
+constexpr uint8_t ROCK_GREY = 200;
+
+// The ship's bounding radius is enlarged this many times while the start-up
+// separation pushes the rocks clear of it.
+constexpr double START_CLEARANCE = 4;
+
+} // namespace
+
+int init_game(Game* game, int width, int height, int rock_count) {
+    game->quit = 0;
+    game->paused = 0;
+    game->pending_ms = 0;
+    game->world_size = Vector{static_cast<double>(width), static_cast<double>(height)};
+    if (!init_slab(&game->rocks, sizeof(Sprite), GAME_CAPACITY)) {
+        return 0;
+    }
+    if (!init_slab(&game->active, sizeof(Sprite*), GAME_CAPACITY)) {
+        return 0;
+    }
+    // Centre the shared outline once, so that making the ship moves it no further
+    // and the ship stands exactly at the point given.
+    init_polygon(&ship_shape, nullptr);
+    init_ship(&game->ship, static_cast<uint32_t>(width / 2), static_cast<uint32_t>(height / 2));
+    if (!activate_sprite(game, &game->ship)) {
+        return 0;
+    }
+    init_rock_generator();
+    for (int i = 0; i < rock_count; ++i) {
+        void* slot = allocate(&game->rocks, 1);
+        if (slot == nullptr) {
+            return 0;
+        }
+        // A slot starts as an empty sprite, so that release_game finds no vertex
+        // array in it when the rock cannot be made.
+        auto* rock = new (slot) Sprite{};
+        if (random_rock(rock, game->world_size, ROCK_GREY, ROCK_GREY, ROCK_GREY) == nullptr) {
+            return 0;
+        }
+        if (!activate_sprite(game, rock)) {
+            return 0;
+        }
+    }
+    // Push the rocks clear of a circle four times the ship's bounds.
+    const double radius = game->ship.polygon.radius;
+    game->ship.polygon.radius = radius * START_CLEARANCE;
+    shift_sprites(active_sprites(*game), game->active.count, game->world_size);
+    game->ship.polygon.radius = radius;
+    return 1;
+}
+
+void release_game(Game* game) {
+    // Walk the rock slab itself, not the list: a rock made when the list was
+    // full is in the slab but not listed.
+    auto* rocks = static_cast<Sprite*>(game->rocks.items);
+    for (uint32_t i = 0; i < game->rocks.count; ++i) {
+        std::free(rocks[i].polygon.vertices);
+        rocks[i].polygon.vertices = nullptr;
+    }
+    release_slab(&game->rocks);
+    release_slab(&game->active);
+}
+
+int activate_sprite(Game* game, Sprite* sprite) {
+    void* slot = allocate(&game->active, 1);
+    if (slot == nullptr) {
+        return 0;
+    }
+    *static_cast<Sprite**>(slot) = sprite;
+    return 1;
+}
+
+Sprite** active_sprite(const Sprite* sprite, const Game& game) {
+    Sprite** slots = active_sprites(game);
+    for (uint32_t i = 0; i < game.active.count; ++i) {
+        if (slots[i] == sprite) {
+            return &slots[i];
+        }
+    }
+    return nullptr;
+}
+
+void deactivate_sprite(const Sprite* sprite, Game* game) {
+    Sprite** slot = active_sprite(sprite, *game);
+    if (slot != nullptr) {
+        deallocate(&game->active, slot, 1);
+    }
+}
+
+void delete_sprite(Sprite* sprite, Game* game) {
+    deactivate_sprite(sprite, game);
+    std::free(sprite);
+}
+
+// Frame loop: each frame reads the clock once, drains the events, runs the
+// steps that are due, draws and presents, and sleeps. The elapsed time runs
+// from the start of one frame to the start of the next, delay included. quit is
+// tested only before a frame, so the frame in which it is set completes.
+void play_game(Game* game, SDL_Renderer* renderer) {
+    uint32_t last = SDL_GetTicks();
+    while (!game->quit) {
+        const uint32_t now = SDL_GetTicks();
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) {
+            control_game(game, event);
+        }
+        simulate_game(game, now - last); // unsigned: the clock's wrap does no harm
+        draw_game(renderer, *game);
+        SDL_RenderPresent(renderer);
+        SDL_Delay(FRAME_DELAY_MS);
+        last = now;
+    }
+}
+
+// Key events reach the ship's controls while paused too, so the keys held are
+// up to date when the game resumes. Repeated key-downs count like any other.
+void control_game(Game* game, const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_KEYDOWN:
+        if (event.key.keysym.sym == SDLK_ESCAPE) {
+            game->quit = 1;
+        } else if (event.key.keysym.sym == SDLK_p) {
+            game->paused = 1 - game->paused;
+        } else {
+            control_ship(&game->ship, event);
+        }
+        break;
+    case SDL_KEYUP:
+        control_ship(&game->ship, event);
+        break;
+    case SDL_QUIT:
+        game->quit = 1;
+        break;
+    default:
+        break;
+    }
+}
+
+// A paused game drops the elapsed time and does not catch up after it resumes.
+// Between frames pending_ms is below STEP_MS, so a frame runs at most 25 steps.
+uint32_t simulate_game(Game* game, uint32_t elapsed_ms) {
+    if (!game->paused) {
+        game->pending_ms += elapsed_ms < FRAME_CAP_MS ? elapsed_ms : FRAME_CAP_MS;
+    }
+    while (game->pending_ms >= STEP_MS) {
+        step_game(game, STEP_SECONDS);
+        game->pending_ms -= STEP_MS;
+    }
+    return game->pending_ms;
+}
+
+// One step, in this order:
+//   1. the ship's engines (cool-down, thrust, turn);
+//   2. a missile, if fire is held and the cool-down allows;
+//   3. every listed sprite moves; missile and fragment timers run down;
+//   4. touching pairs are handled;
+//   5. the dead leave the list, walking from the last entry to the first.
+// Sprites added during step 4 are not moved or tested in this step, but are
+// visited by the removal walk and drawn in this frame.
+void step_game(Game* game, double dt) {
+    simulate_ship_engines(&game->ship, dt);
+    if (game->ship.controls & CONTROL_FIRE) {
+        Missile* missile = fire_missile(&game->ship);
+        // With the list full the shot is lost (the cool-down still runs); its
+        // record is given back rather than leaked.
+        if (missile != nullptr && !activate_sprite(game, missile)) {
+            std::free(missile);
+        }
+    }
+
+    Sprite** slots = active_sprites(*game);
+    for (uint32_t i = 0; i < game->active.count; ++i) {
+        Sprite* sprite = slots[i];
+        simulate_sprite(sprite, game->world_size, dt);
+        if (sprite->kind == KIND_MISSILE) {
+            simulate_missile(static_cast<Missile*>(sprite), dt);
+        }
+        if (sprite->kind == KIND_FRAGMENT) {
+            simulate_fragment(static_cast<Fragment*>(sprite), dt);
+        }
+    }
+
+    handle_collisions(slots, game->active.count, game);
+
+    // Walking downward, the entries still to visit keep their positions when a
+    // later one is cut out. Nothing is released here.
+    for (uint32_t i = game->active.count; i-- > 0;) {
+        if (slots[i]->kind == KIND_DEAD) {
+            deallocate(&game->active, &slots[i], 1);
+        }
+    }
+}
+
+void draw_game(SDL_Renderer* renderer, const Game& game) {
+    const Vector world_size = game.world_size;
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderFillRect(renderer, nullptr);
+    Sprite* const* slots = active_sprites(game);
+    for (uint32_t i = 0; i < game.active.count; ++i) {
+        draw_sprite(renderer, *slots[i], world_size);
+    }
+}
+
+void handle_collisions(Sprite* const sprites[], uint32_t count, Game* game) {
+    // Contacts are not modelled yet: sprites pass through each other.
+    (void)sprites;
+    (void)count;
+    (void)game;
+}

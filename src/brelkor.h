@@ -1,0 +1,138 @@
+// Brelkor: the game record, the frame loop and the ship.
+//
+// Conventions
+// - The field is world_size pixels (800 by 600 in the game) and wraps around;
+//   field coordinates are window pixels, y pointing down.
+// - Physics time is in seconds (double); timers are whole milliseconds (32-bit
+//   signed), counted down each step by the step length times 1000, truncated.
+// - The simulation never reads the clock: play_game reads it once per frame
+//   and hands the elapsed milliseconds to simulate_game, so tests drive the game
+//   with synthetic time and events.
+// - The active-sprite list (the slab `active`) is the one registry of live
+//   bodies and owns none of them. The ship lives in the Game and is always
+//   entry 0; start-up rocks live in the slab `rocks`; every other sprite in heap
+//   storage of its own.
+// - A sprite dies by getting the kind KIND_DEAD; only the end of the step takes
+//   it out of the list.
+// - Operations that can fail return int 1 or 0, or a pointer that is null.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+#include "slab.h"
+#include "sprite.h"
+#include "vector.h"
+
+// Control bits: the keys now held.
+enum ShipControl : int32_t {
+    CONTROL_THRUST = 1, // Up arrow
+    CONTROL_RETRO = 2,  // Down arrow
+    CONTROL_LEFT = 4,   // Left arrow
+    CONTROL_RIGHT = 8,  // Right arrow
+    CONTROL_FIRE = 16,  // Space
+};
+
+struct Ship : Sprite {
+    int32_t controls;         // ShipControl bits held
+    int32_t fire_cooldown_ms; // until the next missile may leave; 0 = ready
+};
+
+struct Missile : Sprite {
+    int32_t thrust_ms; // engine burn left
+    int32_t life_ms;   // life left
+};
+
+struct Fragment : Sprite {
+    int32_t life_ms; // life left
+};
+
+struct Game {
+    int32_t quit;        // 1 once Escape or the window's close request came
+    int32_t paused;      // toggled by P; no step runs while 1
+    uint32_t pending_ms; // wall-clock time not yet simulated; below 10 between frames
+    Vector world_size;   // field width and height in pixels
+    Ship ship;           // the player's ship, entry 0 of the list
+    Slab rocks;          // Sprite slots of the start-up rocks, capacity GAME_CAPACITY
+    Slab active;         // Sprite* slots: the active-sprite list, capacity GAME_CAPACITY
+};
+
+// Slots of each of the game's two slabs.
+constexpr uint32_t GAME_CAPACITY = 100;
+
+// One simulation step: 10 ms.
+constexpr uint32_t STEP_MS = 10;
+constexpr double STEP_SECONDS = 0.01;
+
+// Most wall-clock time one frame may add: a stalled frame would otherwise turn
+// into a burst of catch-up steps.
+constexpr uint32_t FRAME_CAP_MS = 250;
+
+// Sleep after each presented frame.
+constexpr uint32_t FRAME_DELAY_MS = 33;
+
+// The ship's outline, shared by the ship's own polygon record; init_game centres
+// it in place.
+extern Vector ship_points[4];
+extern Polygon ship_shape;
+
+// The active-sprite list's slot array.
+inline Sprite** active_sprites(const Game& game) { return static_cast<Sprite**>(game.active.items); }
+
+// Builds the game: both slabs, the ship in the middle, rock_count rocks, and the
+// rocks pushed clear of the ship. 1 when ready, 0 at the first failure (what was
+// taken so far stays in the record for release_game).
+int init_game(Game* game, int width, int height, int rock_count);
+
+// Gives back everything the game took: the vertex arrays of the rocks made in
+// the rock slab (listed or not) and both slabs' storage. The record may be
+// partly built, but must have started zeroed.
+void release_game(Game* game);
+
+// Appends the sprite to the list. 1 on success; 0 when the list is full, which
+// changes nothing.
+int activate_sprite(Game* game, Sprite* sprite);
+
+// The first list slot holding the sprite, or null.
+Sprite** active_sprite(const Sprite* sprite, const Game& game);
+
+// Takes the sprite's first entry out of the list; the later entries move down.
+void deactivate_sprite(const Sprite* sprite, Game* game);
+
+// deactivate_sprite, then frees the sprite: only for a heap record of its own.
+void delete_sprite(Sprite* sprite, Game* game);
+
+// Runs frames until quit is set: events, simulation, drawing, 33 ms sleep.
+void play_game(Game* game, SDL_Renderer* renderer);
+
+// Handles one event: Escape and the close request quit, P pauses, other keys
+// go to the ship's controls.
+void control_game(Game* game, const SDL_Event& event);
+
+// Adds the elapsed wall-clock milliseconds (at most FRAME_CAP_MS, none while
+// paused) and runs the 10 ms steps that are due. Returns the milliseconds left
+// pending.
+uint32_t simulate_game(Game* game, uint32_t elapsed_ms);
+
+// One simulation step of dt seconds.
+void step_game(Game* game, double dt);
+
+// Clears the frame to black and draws every listed sprite in list order.
+void draw_game(SDL_Renderer* renderer, const Game& game);
+
+// Tests each pair of the first count listed sprites for contact and applies the
+// rule for their kinds.
+void handle_collisions(Sprite* const sprites[], uint32_t count, Game* game);
+
+// The ship.
+void init_ship(Ship* ship, uint32_t x, uint32_t y);
+void control_ship(Ship* ship, const SDL_Event& event);
+void simulate_ship_engines(Ship* ship, double dt);
+
+// Missiles: a new missile ready to be listed, or null.
+Missile* fire_missile(Ship* ship);
+void simulate_missile(Missile* missile, double dt);
+
+// Fragments.
+void simulate_fragment(Fragment* fragment, double dt);
