@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ostream>
 #include <vector>
 
 // One line as the game handed it to SDL_RenderDrawLine.
@@ -14,6 +15,10 @@ struct DrawnLine {
     int x1, y1, x2, y2;
     bool operator==(const DrawnLine&) const = default;
 };
+
+inline void PrintTo(const DrawnLine& line, std::ostream* out) {
+    *out << "(" << line.x1 << ", " << line.y1 << ", " << line.x2 << ", " << line.y2 << ")";
+}
 
 struct Seams {
     std::vector<DrawnLine> lines; // every line drawn, in call order

@@ -1,0 +1,19 @@
+#!/bin/sh
+# Installs what is missing, builds the game twice (optimised, and with the
+# address and undefined-behaviour sanitizers) and runs every test in both: the
+# unit tests, the benchmark smoke run and the window test under Xvfb.
+set -eu
+cd "$(dirname "$0")/.."
+sh scripts/install-deps.sh g++ cmake make pkg-config libsdl2-dev libgtest-dev \
+    libbenchmark-dev libx11-dev xvfb xdotool imagemagick x11-utils
+jobs="$(nproc)"
+for preset in release sanitize; do
+    cmake --preset "$preset" -DBRELKOR_TESTS=ON >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
+done
+status=0
+for preset in release sanitize; do
+    echo "== tests: $preset build"
+    ctest --preset "$preset" || status=1
+done
+exit $status
