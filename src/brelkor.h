@@ -78,7 +78,9 @@ extern Vector ship_points[4];
 extern Polygon ship_shape;
 
 // The active-sprite list's slot array.
-inline Sprite** active_sprites(const Game& game) { return static_cast<Sprite**>(game.active.items); }
+inline Sprite** active_sprites(const Game& game) {
+    return static_cast<Sprite**>(game.active.items);
+}
 
 // Builds the game: both slabs, the ship in the middle, rock_count rocks, and the
 // rocks pushed clear of the ship. 1 when ready, 0 at the first failure (what was

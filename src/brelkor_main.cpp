@@ -41,7 +41,8 @@ bool driver_requested(const char* driver) {
     const size_t length = std::strlen(driver);
     for (const char* name = requested; *name != '\0';) {
         const char* end = std::strchr(name, ',');
-        const size_t name_length = end != nullptr ? static_cast<size_t>(end - name) : std::strlen(name);
+        const size_t name_length =
+            end != nullptr ? static_cast<size_t>(end - name) : std::strlen(name);
         if (name_length == length && SDL_strncasecmp(name, driver, length) == 0) {
             return true;
         }

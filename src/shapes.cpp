@@ -225,8 +225,7 @@ int32_t segment_first_intersects_polygon_at(const Polygon& polygon, Segment segm
         if (result == 0) {
             continue;
         }
-        const double t =
-            result == 1 ? out[0] : collinear_segment_parameter(segment, edge, out);
+        const double t = result == 1 ? out[0] : collinear_segment_parameter(segment, edge, out);
         if (t < best) { // strict: of two equal parameters the lower edge wins
             best = t;
             best_edge = static_cast<int32_t>(i);
@@ -264,8 +263,7 @@ uint32_t line_intersects_polygon_at(const Polygon& polygon, Segment line, double
 // displaces moves down while the slots below hold larger parameters. With one
 // slot (all the game asks for) slot 0 ends up with the smallest parameter; with
 // more, the list is not the k smallest.
-void insert_intersection(double t, int32_t edge, double parameters[], int32_t edges[],
-                         uint32_t k) {
+void insert_intersection(double t, int32_t edge, double parameters[], int32_t edges[], uint32_t k) {
     if (k == 0 || !(t < parameters[0])) {
         return;
     }

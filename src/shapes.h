@@ -50,13 +50,13 @@ int line_intersects_segment(Segment line, Segment segment, double out[2]);
 // An outline in a body's own frame. The record does not own its vertex array:
 // copying a Polygon shares the points, and the routines below move them in place.
 struct Polygon {
-    Vector* vertices;      // count points, pixels, in the body's frame
-    uint32_t count;        // number of vertices
-    int32_t closed;        // 1: the last vertex joins the first; 0: open polyline
-    double radius;         // largest vertex distance from the origin (pixels)
-    double area;           // enclosed area, >= 0; 0 for a polyline (square pixels)
-    double second_moment;  // polar second moment about the centroid, >= 0
-                           // (pixels^4); 0 for a polyline
+    Vector* vertices;     // count points, pixels, in the body's frame
+    uint32_t count;       // number of vertices
+    int32_t closed;       // 1: the last vertex joins the first; 0: open polyline
+    double radius;        // largest vertex distance from the origin (pixels)
+    double area;          // enclosed area, >= 0; 0 for a polyline (square pixels)
+    double second_moment; // polar second moment about the centroid, >= 0
+                          // (pixels^4); 0 for a polyline
     // radius, area and second_moment hold only after init_polygon or
     // init_polyline, whichever matches the record.
 };
@@ -79,8 +79,7 @@ constexpr double NO_CROSSING = 1.7976931348623157e308;
 
 // The edge that the segment meets first, counting along the segment from its
 // origin, or -1. On a meeting, point receives origin + t * direction.
-int32_t segment_first_intersects_polygon_at(const Polygon& polygon, Segment segment,
-                                            Vector* point);
+int32_t segment_first_intersects_polygon_at(const Polygon& polygon, Segment segment, Vector* point);
 
 // The number of edges that the infinite line meets. The k-slot crossing list
 // (parameters along the line, edge indices) is filled by insert_intersection; with
@@ -90,8 +89,7 @@ uint32_t line_intersects_polygon_at(const Polygon& polygon, Segment line, double
 
 // Enters the crossing (t, edge) into a k-slot crossing list, but only when t is
 // below slot 0's parameter; the displaced entries are carried down the list.
-void insert_intersection(double t, int32_t edge, double parameters[], int32_t edges[],
-                         uint32_t k);
+void insert_intersection(double t, int32_t edge, double parameters[], int32_t edges[], uint32_t k);
 
 // Cuts the polygon along the chain of m points that runs from edge a to edge b.
 // Sets only the pieces' vertices and count; a piece of fewer than three points

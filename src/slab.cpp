@@ -27,7 +27,8 @@ void* allocate(Slab* slab, uint32_t n) {
     if (n > slab->capacity || slab->count > slab->capacity - n) {
         return nullptr;
     }
-    void* slot = static_cast<char*>(slab->items) + static_cast<size_t>(slab->count) * slab->item_size;
+    void* slot =
+        static_cast<char*>(slab->items) + static_cast<size_t>(slab->count) * slab->item_size;
     slab->count += n;
     return slot;
 }
