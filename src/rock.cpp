@@ -37,7 +37,7 @@ int32_t random_15bit() {
     return static_cast<int32_t>((source.state / 65536u) % 32768u);
 }
 
-double frand() { return random_15bit() * 0.000030517578125f; }
+double frand() { return static_cast<float>(random_15bit()) * 0.000030517578125f; }
 
 double random_in(double a, double b) { return a + frand() * (b - a); }
 
