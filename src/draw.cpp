@@ -100,7 +100,14 @@ void cut_along_axis(SDL_Renderer* renderer, Segment segment, double size, bool o
         const AxisSegment piece{0, (copy.across_o + copy.across_d) - g, t, g};
         const double shortened = copy.d - t;
         if (shortened == copy.d) {
-            break; // the cut fell below the rounding of d: nothing left to cut off
+            // The overhang lies below the rounding of d: nothing to cut off, but
+            // a copy that starts before the margin still has to move forward.
+            if (copy.o >= WRAP_MARGIN) {
+                break;
+            }
+            copy.o += B;
+            e = copy.o + copy.d;
+            continue;
         }
         copy.d = shortened;
         copy.across_d -= g;
