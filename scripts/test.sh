@@ -7,8 +7,9 @@ cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh g++ cmake make pkg-config libsdl2-dev libgtest-dev \
     libbenchmark-dev libx11-dev xvfb xdotool imagemagick x11-utils
 jobs="$(nproc)"
+cmake --preset release -DBRELKOR_TESTS=ON -DBRELKOR_BENCHMARKS=ON >/dev/null
+cmake --preset sanitize -DBRELKOR_TESTS=ON >/dev/null
 for preset in release sanitize; do
-    cmake --preset "$preset" -DBRELKOR_TESTS=ON >/dev/null
     cmake --build --preset "$preset" -j "$jobs"
 done
 status=0
