@@ -10,8 +10,9 @@
 //   with synthetic time and events.
 // - The active-sprite list (the slab `active`) is the one registry of live
 //   bodies and owns none of them. The ship lives in the Game and is always
-//   entry 0; start-up rocks live in the slab `rocks`; every other sprite in heap
-//   storage of its own.
+//   entry 0; start-up rocks live in the slab `rocks`; each missile and each rock
+//   made by cracking in heap storage of its own; the fragments of one
+//   shattering in one shared heap block.
 // - A sprite dies by getting the kind KIND_DEAD; only the end of the step takes
 //   it out of the list.
 // - Operations that can fail return int 1 or 0, or a pointer that is null.

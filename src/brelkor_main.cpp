@@ -3,8 +3,9 @@
 // Exit status 0 after a game that ran; 1, with one line on the standard error
 // stream naming what failed, when there is no window to play in or the game
 // cannot be built.
-#if !defined(_WIN32) && !defined(__APPLE__)
-// Linux has no SDL2main glue: main below stands in for it.
+#if !defined(_WIN32)
+// Only Windows has SDL2main glue that provides the entry; elsewhere main below
+// stands in for it.
 #define SDL_MAIN_HANDLED
 #endif
 #include <SDL.h>
@@ -107,7 +108,7 @@ extern "C" int SDL_main(int argc, char* argv[]) {
     return status;
 }
 
-#if !defined(_WIN32) && !defined(__APPLE__)
+#if !defined(_WIN32)
 int main(int argc, char* argv[]) {
     SDL_SetMainReady();
     return SDL_main(argc, argv);

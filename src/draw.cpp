@@ -99,9 +99,10 @@ void cut_along_axis(SDL_Renderer* renderer, Segment segment, double size, bool o
         const double g = (given.across_d * t) / given.d;
         const AxisSegment piece{0, (copy.across_o + copy.across_d) - g, t, g};
         const double shortened = copy.d - t;
-        if (shortened == copy.d) {
-            // The overhang lies below the rounding of d: nothing to cut off, but
-            // a copy that starts before the margin still has to move forward.
+        if (t > 0 && shortened == copy.d) {
+            // The overhang lies below the rounding of d, so cutting it off would
+            // change nothing, again and again. Stop there; but a copy that
+            // starts before the margin still has to move forward.
             if (copy.o >= WRAP_MARGIN) {
                 break;
             }

@@ -94,8 +94,9 @@ void insert_intersection(double t, int32_t edge, double parameters[], int32_t ed
 // Cuts the polygon along the chain of m points that runs from edge a to edge b.
 // Sets only the pieces' vertices and count; a piece of fewer than three points
 // gets no vertex array but keeps its count. May reverse the chain in place.
-// Returns 1 on success. On an allocation failure returns 0 with both pieces'
-// vertices none: the caller owns nothing then.
+// Returns 1 on success. On an allocation failure, or an edge index not below
+// the polygon's count, returns 0 with both pieces' vertices none: the caller
+// owns nothing then.
 int split_polygon(const Polygon& polygon, int32_t a, int32_t b, Vector chain[], uint32_t m,
                   Polygon* first, Polygon* second);
 

@@ -11,9 +11,11 @@ namespace {
 
 // Keeps a coordinate within [WRAP_MARGIN, size - WRAP_MARGIN] by steps of the
 // period size - 2 * WRAP_MARGIN (799.9998 for a width of 800, not 800). The
-// tests are strict. A coordinate that is not finite is left as it is, and one
-// more than a million periods out is first brought near the field with an exact
-// remainder, so that the stepwise correction always ends.
+// tests are strict. A coordinate that is not finite is left as it is (the
+// correction would never end), and one more than a million periods out is first
+// brought near the field with an exact remainder: the stepwise correction would
+// take ages there, and never end once subtracting the period no longer changes
+// the double. Nothing in the game comes near either case.
 double wrap_coordinate(double x, double size) {
     const double period = size - 2 * WRAP_MARGIN;
     if (!std::isfinite(x) || !(period > 0)) {

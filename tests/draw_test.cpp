@@ -57,6 +57,10 @@ TEST(DrawWrappedSegment, ExactLinesAcrossBordersAndCorners) {
         // line; it still has to be moved to start inside the field.
         {seg(-224.1, 300, 1024.1, 0),
          {{0, 300, 0, 300}, {0, 300, 799, 300}, {0, 300, 0, 300}, {575, 300, 799, 300}}},
+        // An end exactly on the margin: the cut-off stretch has no length, and is
+        // still drawn at the near border.
+        {seg(100, 0, 0, 0.0001), {{100, 0, 100, 0}, {100, 599, 100, 599}}},
+        {seg(0, 300, 0.0001, 0), {{0, 300, 0, 300}, {799, 300, 799, 300}}},
         // Points, on the borders too.
         {seg(400, 300, 0, 0), {{400, 300, 400, 300}}},
         {seg(0, 300, 0, 0), {{799, 300, 799, 300}}},
