@@ -48,6 +48,7 @@ int init_game(Game* game, int width, int height, int rock_count) {
         if (random_rock(rock, game->world_size, ROCK_GREY, ROCK_GREY, ROCK_GREY) == nullptr) {
             return 0;
         }
+        rock->storage = STORAGE_SLAB;
         if (!activate_sprite(game, rock)) {
             return 0;
         }
@@ -61,8 +62,14 @@ int init_game(Game* game, int width, int height, int rock_count) {
 }
 
 void release_game(Game* game) {
-    // Walk the rock slab itself, not the list: a rock made when the list was
-    // full is in the slab but not listed.
+    // What is still listed, then the rock slab itself: a rock made when the
+    // list was full is in the slab but not listed. A listed slab rock has its
+    // pointer cleared by the first walk, so the second finds nothing to free.
+    Sprite** slots = active_sprites(*game);
+    for (uint32_t i = 0; i < game->active.count; ++i) {
+        release_sprite(slots[i]);
+    }
+    game->active.count = 0;
     auto* rocks = static_cast<Sprite*>(game->rocks.items);
     for (uint32_t i = 0; i < game->rocks.count; ++i) {
         std::free(rocks[i].polygon.vertices);
@@ -70,6 +77,33 @@ void release_game(Game* game) {
     }
     release_slab(&game->rocks);
     release_slab(&game->active);
+}
+
+void release_sprite(Sprite* sprite) {
+    switch (sprite->storage) {
+    case STORAGE_KEPT:
+        break;
+    case STORAGE_SLAB:
+        std::free(sprite->polygon.vertices);
+        sprite->polygon.vertices = nullptr;
+        break;
+    case STORAGE_HEAP: // the outline is the shared missile_points
+        std::free(sprite);
+        break;
+    case STORAGE_HEAP_ROCK:
+        std::free(sprite->polygon.vertices);
+        std::free(sprite);
+        break;
+    case STORAGE_SHATTERING: {
+        // The ring begins at the first record's vertices.
+        Fragment* block = static_cast<Fragment*>(sprite)->block;
+        if (--block->block_live == 0) {
+            std::free(block->polygon.vertices);
+            std::free(block);
+        }
+        break;
+    }
+    }
 }
 
 int activate_sprite(Game* game, Sprite* sprite) {
@@ -100,7 +134,7 @@ void deactivate_sprite(const Sprite* sprite, Game* game) {
 
 void delete_sprite(Sprite* sprite, Game* game) {
     deactivate_sprite(sprite, game);
-    std::free(sprite);
+    release_sprite(sprite);
 }
 
 // Frame loop: each frame reads the clock once, drains the events, runs the
@@ -175,7 +209,7 @@ void step_game(Game* game, double dt) {
         // With the list full the shot is lost (the cool-down still runs); its
         // record is given back rather than leaked.
         if (missile != nullptr && !activate_sprite(game, missile)) {
-            std::free(missile);
+            release_sprite(missile);
         }
     }
 
@@ -194,10 +228,13 @@ void step_game(Game* game, double dt) {
     handle_collisions(slots, game->active.count, game);
 
     // Walking downward, the entries still to visit keep their positions when a
-    // later one is cut out. Nothing is released here.
+    // later one is cut out. A sprite is given back only now that it has left
+    // the list: the collision pass may have read it after it died.
     for (uint32_t i = game->active.count; i-- > 0;) {
-        if (slots[i]->kind == KIND_DEAD) {
+        Sprite* sprite = slots[i];
+        if (sprite->kind == KIND_DEAD) {
             deallocate(&game->active, &slots[i], 1);
+            release_sprite(sprite);
         }
     }
 }
@@ -212,9 +249,54 @@ void draw_game(SDL_Renderer* renderer, const Game& game) {
     }
 }
 
+// Every pair once, the earlier entry first, in increasing order. count is
+// fixed when the pass begins: sprites made by cracking during it wait for the
+// next step. A sprite that dies during the pass is still tested, and matches
+// no rule.
 void handle_collisions(Sprite* const sprites[], uint32_t count, Game* game) {
-    // Contacts are not modelled yet: sprites pass through each other.
-    (void)sprites;
-    (void)count;
-    (void)game;
+    Vector point{0, 0};
+    Vector normal{0, 0};
+    for (uint32_t i = 0; i + 1 < count; ++i) {
+        for (uint32_t j = i + 1; j < count; ++j) {
+            if (sprites_collide(*sprites[i], *sprites[j], game->world_size, &point, &normal)) {
+                collide_sprite_pair(sprites[i], sprites[j], game, point, normal);
+            }
+        }
+    }
 }
+
+namespace {
+
+// A pair of kinds as one code, the lower kind first.
+constexpr int pair_of(int32_t lower, int32_t higher) { return lower * 8 + higher; }
+
+} // namespace
+
+// The rules, by the pair of kinds ordered low to high:
+//   rock    + rock     bounce, in list order
+//   rock    + ship     bounce, in list order (the ship, entry 0, first)
+//   rock    + missile  crack the rock, then the missile dies
+//   ship    + missile  the missile dies; the ship is untouched
+//   anything with a dead sprite or a fragment, missile + missile: nothing
+void collide_sprite_pair(Sprite* first, Sprite* second, Game* game, Vector point, Vector normal) {
+    const bool swapped = first->kind > second->kind;
+    Sprite* low = swapped ? second : first;
+    Sprite* high = swapped ? first : second;
+    switch (pair_of(low->kind, high->kind)) {
+    case pair_of(KIND_ROCK, KIND_ROCK):
+    case pair_of(KIND_ROCK, KIND_SHIP):
+        bounce_sprite_pair(first, second, game->world_size, point, normal);
+        break;
+    case pair_of(KIND_ROCK, KIND_MISSILE):
+        crack_rock(game, low, *high);
+        high->kind = KIND_DEAD;
+        break;
+    case pair_of(KIND_SHIP, KIND_MISSILE):
+        high->kind = KIND_DEAD;
+        break;
+    default:
+        break;
+    }
+}
+
+void kill_ship(Ship* ship) { (void)ship; }

@@ -46,7 +46,11 @@ struct Missile : Sprite {
 };
 
 struct Fragment : Sprite {
-    int32_t life_ms; // life left
+    int32_t life_ms; // life left; 1500 when made, dies at exactly 0
+    // The fragments of one shattering share one block and one ring of vertices;
+    // both go once every fragment of the block has died and left the list.
+    Fragment* block;     // the shattering's first record
+    uint32_t block_live; // in the first record only: fragments still listed
 };
 
 struct Game {
@@ -78,6 +82,29 @@ constexpr uint32_t FRAME_DELAY_MS = 33;
 extern Vector ship_points[4];
 extern Polygon ship_shape;
 
+// The missile's outline, shared by every missile. Nothing centres it before the
+// first missile is made, so that one moves the points in place and starts 2
+// pixels further along +x than the launch point; later ones start on it.
+extern Vector missile_points[3];
+extern Polygon missile_shape;
+
+// Ship and missile constants: pixels, seconds, milliseconds, radians.
+constexpr double SHIP_DENSITY = 1.0;
+constexpr double SHIP_THRUST = 400;                  // pixels per second squared
+constexpr double SHIP_TURN_RATE = 3.455751918948773; // 1.1 pi radians per second
+constexpr double RETRO_DEAD_ZONE = 0.0001;           // radians either side of the motion's line
+constexpr double RETRO_ALONG = 0.9;                  // cosine: facing along the motion
+constexpr double SHIP_NOSE = 1.05;                   // front point: the nose scaled by this
+constexpr int32_t FIRE_COOLDOWN_MS = 400;
+constexpr double MISSILE_GAP = 3;          // launch point ahead of the ship's front point
+constexpr double MISSILE_THRUST = 1600;    // pixels per second squared
+constexpr int32_t MISSILE_THRUST_MS = 500; // burn
+constexpr int32_t MISSILE_LIFE_MS = 1000;  // life
+constexpr int32_t FRAGMENT_LIFE_MS = 1500; // a whole number of steps
+constexpr double SHATTER_AREA = 1500;      // square pixels: smaller pieces shatter
+constexpr double CRACK_INSET = 0.5;        // pixels past the entry crossing
+constexpr double NUDGE_SPEED = 7.5;        // pixels per second, new rocks apart
+
 // The active-sprite list's slot array.
 inline Sprite** active_sprites(const Game& game) {
     return static_cast<Sprite**>(game.active.items);
@@ -103,8 +130,15 @@ Sprite** active_sprite(const Sprite* sprite, const Game& game);
 // Takes the sprite's first entry out of the list; the later entries move down.
 void deactivate_sprite(const Sprite* sprite, Game* game);
 
-// deactivate_sprite, then frees the sprite: only for a heap record of its own.
+// deactivate_sprite, then gives back what the sprite's storage tag says it
+// holds (release_sprite).
 void delete_sprite(Sprite* sprite, Game* game);
+
+// Gives back a sprite that is in no list, by its storage tag: a slab rock's
+// vertex array (the slot stays, its pointer cleared), a heap missile's record, a
+// heap rock's record and vertex array; a fragment counts down its shattering,
+// whose block and ring go with the last. The ship holds nothing to give back.
+void release_sprite(Sprite* sprite);
 
 // Runs frames until quit is set: events, simulation, drawing, 33 ms sleep.
 void play_game(Game* game, SDL_Renderer* renderer);
@@ -124,18 +158,63 @@ void step_game(Game* game, double dt);
 // Clears the frame to black and draws every listed sprite in list order.
 void draw_game(SDL_Renderer* renderer, const Game& game);
 
-// Tests each pair of the first count listed sprites for contact and applies the
-// rule for their kinds.
+// Tests each pair of the first count listed sprites for contact, the earlier
+// entry first, and applies the rule for their kinds.
 void handle_collisions(Sprite* const sprites[], uint32_t count, Game* game);
 
+// The rule for two touching sprites: rocks bounce off rocks and the ship; a
+// missile cracks a rock and dies; a missile dies on the ship; nothing else.
+void collide_sprite_pair(Sprite* first, Sprite* second, Game* game, Vector point, Vector normal);
+
+// The ship cannot be destroyed: no rule calls this.
+void kill_ship(Ship* ship);
+
 // The ship.
+
+// The ship at (x, y), nose up, at rest, red, from ship_shape.
 void init_ship(Ship* ship, uint32_t x, uint32_t y);
+
+// Sets the control bit of a key-down, clears it on key-up; other keys do nothing.
 void control_ship(Ship* ship, const SDL_Event& event);
+
+// One step's cool-down, thrust and turn.
 void simulate_ship_engines(Ship* ship, double dt);
 
-// Missiles: a new missile ready to be listed, or null.
+// The point 1.05 times the nose's distance ahead of the ship's centre.
+Vector ship_front(const Ship& ship);
+
+// Missiles.
+
+// A new missile ready to be listed; null while the cool-down runs or when no
+// record can be had (the cool-down is then left as it was).
 Missile* fire_missile(Ship* ship);
+
+// Fills the missile: launched 3 pixels ahead of front along heading, with the
+// given velocity, burning along the heading.
+void init_missile(Missile* missile, Vector front, Vector velocity, Vector heading);
+
+// Runs the burn and life timers for one step; at the end of life the kind
+// becomes KIND_DEAD.
 void simulate_missile(Missile* missile, double dt);
 
-// Fragments.
+// Cracking and fragments.
+
+// Cracks the rock along a random bent chain from where the missile's line of
+// flight enters it; the pieces become rocks or fragments and the rock dies.
+void crack_rock(Game* game, Sprite* rock, const Sprite& missile);
+
+// Makes a sprite from a piece of the parent (in the parent's frame), taking
+// over its vertex array: a rock carrying on the parent's motion (listed, and
+// returned) or, below SHATTER_AREA, fragments (null). Null also when no record
+// can be had.
+Sprite* new_fragment(Game* game, const Sprite& parent, const Polygon& piece);
+
+// Replaces an unlisted sprite by one fragment per edge, each flying outward,
+// and gives the sprite back.
+void shatter_rock(Game* game, Sprite* sprite);
+
+// Pushes the new rock away from the parent's centre at NUDGE_SPEED.
+void nudge_fragment(const Sprite& parent, Sprite* rock);
+
+// Counts the fragment's life down; at exactly 0 the kind becomes KIND_DEAD.
 void simulate_fragment(Fragment* fragment, double dt);

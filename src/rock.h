@@ -31,9 +31,27 @@ double frand();
 // a + frand() * (b - a): in [a, b), or (b, a] when a > b.
 double random_in(double a, double b);
 
-// Fills the table of rock directions; runs before the first random_rock.
+// Sixteen unit directions 22.5 degrees apart, from (1, 0) turning toward -y
+// (counter-clockwise on the screen), so that a ring through them has the game's
+// winding. Zero until init_rock_generator fills it.
+extern Vector rock_points[16];
+
+// Fills rock_points; runs before the first random_rock. Running it again
+// rewrites the same values.
 void init_rock_generator();
 
-// Makes a random rock in the storage given (the caller's); null when its outline
-// cannot be had.
+// Rock density: mass per square pixel.
+constexpr double ROCK_DENSITY = 5.0;
+
+// Makes a random rock in the storage given (the caller's, uninitialised): a ring
+// of up to 16 points at random distances, stretched sideways, at a random spot
+// with a random drift and spin. Its vertex array is its own heap allocation.
+// Returns the rock, or null when the vertex array cannot be had (the storage is
+// then untouched). Draws 23 + n random numbers for n vertices.
 Sprite* random_rock(Sprite* rock, Vector world_size, uint8_t red, uint8_t green, uint8_t blue);
+
+// init_rock_generator, then count random rocks in the caller's heap array.
+// Returns the array; on a failure frees it (and the vertex arrays of the rocks
+// already made) and returns null.
+Sprite* generate_rocks(Sprite* rocks, uint32_t count, Vector world_size, uint8_t red, uint8_t green,
+                       uint8_t blue);

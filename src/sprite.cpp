@@ -1,4 +1,5 @@
-// Sprites: motion and drawing.
+// Sprites: mass properties, motion, drawing, collision detection, the bounce
+// and the start-up separation.
 #include "sprite.h"
 
 #include <SDL.h>
@@ -9,16 +10,67 @@
 
 namespace {
 
-// Keeps a coordinate within [WRAP_MARGIN, size - WRAP_MARGIN] by steps of the
-// period size - 2 * WRAP_MARGIN (799.9998 for a width of 800, not 800). The
-// tests are strict. A coordinate that is not finite is left as it is (the
-// correction would never end), and one more than a million periods out is first
-// brought near the field with an exact remainder: the stepwise correction would
-// take ages there, and never end once subtracting the period no longer changes
-// the double. Nothing in the game comes near either case.
+// 1 / x, or 0 where x is 0: a body without area or without second moment takes
+// no impulse instead of an infinite one.
+double inverse_of(double x) { return x != 0 ? 1 / x : 0; }
+
+// Per axis of size L: d = b - a, corrected once toward the nearer image. Half
+// the size is formed with the factor 0.5; exactly half keeps its sign.
+double torus_delta(double a, double b, double size) {
+    double d = b - a;
+    if (d > size * 0.5) {
+        d -= size;
+    } else if (d < -size * 0.5) {
+        d += size;
+    }
+    return d;
+}
+
+// Side i of a polygon turned by o and moved by offset: from vertex i - 1 to
+// vertex i, side 0 closing the ring.
+Segment placed_side(const Polygon& polygon, uint32_t i, Vector o, Vector offset) {
+    const uint32_t n = polygon.count;
+    const Vector from =
+        vector_add(vector_rotate(polygon.vertices[i == 0 ? n - 1 : i - 1], o), offset);
+    const Vector to = vector_add(vector_rotate(polygon.vertices[i], o), offset);
+    return Segment{from, vector_sub(to, from)};
+}
+
+// How much of the separation is left: pushes in all, and nesting.
+struct SeparationBudget {
+    uint32_t pushes;
+    uint32_t depth;
+};
+
+void clear_within(const Sprite& s, Sprite* const sprites[], uint32_t count, Vector world_size,
+                  SeparationBudget* budget) {
+    if (budget->depth == 0) {
+        return;
+    }
+    --budget->depth;
+    for (uint32_t i = 0; i < count && budget->pushes > 0; ++i) {
+        Sprite* t = sprites[i];
+        if (t == &s || !sprite_bounds_overlap(s, *t, world_size)) {
+            continue;
+        }
+        --budget->pushes;
+        shift_sprite_away_from(s, t, world_size);
+        clear_within(*t, sprites, count, world_size, budget);
+    }
+    ++budget->depth;
+}
+
+} // namespace
+
+// The period is size - 2 WRAP_MARGIN (799.9998 for a width of 800, not 800); the
+// tests are strict. A coordinate more than a million periods out is first
+// brought near the field with an exact remainder; a margin of more than a
+// million periods (a field barely wider than 2 WRAP_MARGIN) would still take
+// that many steps, so such a field leaves the coordinate alone, like one that is
+// not finite. At 800 by 600 neither arises.
 double wrap_coordinate(double x, double size) {
     const double period = size - 2 * WRAP_MARGIN;
-    if (!std::isfinite(x) || !(period > 0)) {
+    if (!std::isfinite(x) || !std::isfinite(size) || !(period * 1e6 > WRAP_MARGIN)) {
         return x;
     }
     if (std::fabs(x) > 1e6 * period) {
@@ -33,7 +85,31 @@ double wrap_coordinate(double x, double size) {
     return x;
 }
 
-} // namespace
+Vector torus_displacement(Vector a, Vector b, Vector world_size) {
+    return Vector{torus_delta(a.x, b.x, world_size.x), torus_delta(a.y, b.y, world_size.y)};
+}
+
+void init_sprite(Sprite* sprite, double x, double y, const Polygon& polygon, double density,
+                 int red, int green, int blue) {
+    sprite->kind = KIND_DEAD;
+    sprite->position = Vector{x, y};
+    sprite->orientation = Vector{1, 0};
+    sprite->velocity = Vector{0, 0};
+    sprite->acceleration = Vector{0, 0};
+    sprite->angular_velocity = 0;
+    sprite->polygon = polygon;
+    Vector centroid;
+    init_polygon(&sprite->polygon, &centroid);
+    sprite->position = vector_add(sprite->position, centroid);
+    sprite->density = density;
+    sprite->mass = sprite->polygon.area * density;
+    sprite->inverse_mass = inverse_of(sprite->mass);
+    sprite->moment = sprite->polygon.second_moment * density;
+    sprite->inverse_moment = inverse_of(sprite->moment);
+    sprite->color =
+        Color{static_cast<uint8_t>(red), static_cast<uint8_t>(green), static_cast<uint8_t>(blue)};
+    sprite->storage = STORAGE_KEPT;
+}
 
 // One step of semi-implicit Euler on the torus:
 //   velocity += acceleration dt;  position += velocity dt (the new velocity);
@@ -55,9 +131,145 @@ void draw_sprite(SDL_Renderer* renderer, const Sprite& sprite, Vector world_size
                           world_size);
 }
 
+void compute_sides(Segment sides[], Vector position, Vector orientation, const Polygon& polygon) {
+    if (sides == nullptr) {
+        return;
+    }
+    for (uint32_t i = 0; i < polygon.count; ++i) {
+        sides[i] = placed_side(polygon, i, orientation, position);
+    }
+}
+
+int sprite_bounds_overlap(const Sprite& a, const Sprite& b, Vector world_size) {
+    const Vector d = torus_displacement(b.position, a.position, world_size);
+    const double distance = std::sqrt(d.x * d.x + d.y * d.y);
+    return distance < a.polygon.radius + b.polygon.radius ? 1 : 0;
+}
+
+// In a frame centred on a's position, b placed by the shortest displacement d:
+//   for each side i of a, for each side j of b: segments_intersect(i, j);
+//   a crossing at t along side i adds the point a.position + origin_i + t dir_i
+//   and the normal term (dir_i.y, -dir_i.x); a shared stretch adds both its
+//   ends on side j, each with the same normal term;
+//   point = point sum / hits, normal = normal sum / hits.
+// Under the game's winding (dir.y, -dir.x) points into a, so the normal points
+// from b toward a; longer sides weigh more.
+int sprites_intersect(const Sprite& a, const Sprite& b, Vector world_size, Vector* point,
+                      Vector* normal) {
+    *point = Vector{0, 0};
+    *normal = Vector{0, 0};
+    const Vector d = torus_displacement(a.position, b.position, world_size);
+    const Vector origin{0, 0};
+    uint32_t hits = 0;
+    Vector point_sum{0, 0};
+    Vector normal_sum{0, 0};
+    for (uint32_t i = 0; i < a.polygon.count; ++i) {
+        const Segment side = placed_side(a.polygon, i, a.orientation, origin);
+        const Vector turned{side.direction.y, -side.direction.x};
+        for (uint32_t j = 0; j < b.polygon.count; ++j) {
+            const Segment other = placed_side(b.polygon, j, b.orientation, d);
+            double t[2];
+            const int result = segments_intersect(side, other, t);
+            if (result == 1) {
+                point_sum = vector_add(point_sum, vector_add(vector_add(a.position, side.origin),
+                                                             vector_scale(side.direction, t[0])));
+                normal_sum = vector_add(normal_sum, turned);
+                ++hits;
+            } else if (result == 2) {
+                for (const double s : t) { // the ends of the shared stretch, along side j
+                    point_sum =
+                        vector_add(point_sum, vector_add(vector_add(a.position, other.origin),
+                                                         vector_scale(other.direction, s)));
+                    normal_sum = vector_add(normal_sum, turned);
+                }
+                hits += 2;
+            }
+        }
+    }
+    if (hits == 0) {
+        return 0;
+    }
+    const double share = 1.0 / hits;
+    *point = vector_scale(point_sum, share);
+    *normal = vector_scale(normal_sum, share);
+    return 1;
+}
+
+int sprites_collide(const Sprite& a, const Sprite& b, Vector world_size, Vector* point,
+                    Vector* normal) {
+    if (!sprite_bounds_overlap(a, b, world_size)) {
+        return 0;
+    }
+    return sprites_intersect(a, b, world_size, point, normal) ? 1 : 0;
+}
+
+Vector linear_velocity(const Sprite& sprite, Vector point, Vector world_size) {
+    const Vector r = torus_displacement(sprite.position, point, world_size);
+    return vector_add(sprite.velocity, vector_scale(Vector{r.y, -r.x}, sprite.angular_velocity));
+}
+
+// Frictionless impulse j n at the contact point p, restitution e = 0.9:
+//   ra, rb = p relative to each centre (shortest displacement);
+//   ua, ub = velocity + angular_velocity (r.y, -r.x), the material at p;
+//   vn = (ua - ub) . n; nothing unless vn < 0 (approaching);
+//   ka = ra.y n.x - ra.x n.y, kb likewise (the lever arms about each centre);
+//   D = (1/ma + 1/mb) |n|^2 + ka^2 / Ia + kb^2 / Ib;
+//   j = vn (-(1 + e) / D);
+//   a gains j n / ma and j ka / Ia, b loses j n / mb and j kb / Ib.
+// Afterwards the contact points part at -0.9 vn. |n| cancels: any positive
+// length gives the same result.
+void bounce_sprite_pair(Sprite* a, Sprite* b, Vector world_size, Vector point, Vector normal) {
+    const Vector ra = torus_displacement(a->position, point, world_size);
+    const Vector rb = torus_displacement(b->position, point, world_size);
+    const Vector ua =
+        vector_add(a->velocity, vector_scale(Vector{ra.y, -ra.x}, a->angular_velocity));
+    const Vector ub =
+        vector_add(b->velocity, vector_scale(Vector{rb.y, -rb.x}, b->angular_velocity));
+    const double vn = vector_dot(vector_sub(ua, ub), normal);
+    if (!(vn < 0)) {
+        return; // parting, sliding, or not a number
+    }
+    const double ka = ra.y * normal.x - ra.x * normal.y;
+    const double kb = rb.y * normal.x - rb.x * normal.y;
+    const double D =
+        (a->inverse_mass + b->inverse_mass) * (normal.x * normal.x + normal.y * normal.y) +
+        ka * ka * a->inverse_moment + kb * kb * b->inverse_moment;
+    const double j = vn * (-1.9 / D);
+    a->velocity = vector_add(a->velocity, vector_scale(normal, j * a->inverse_mass));
+    b->velocity = vector_sub(b->velocity, vector_scale(normal, j * b->inverse_mass));
+    a->angular_velocity = a->angular_velocity + j * ka * a->inverse_moment;
+    b->angular_velocity = b->angular_velocity - j * kb * b->inverse_moment;
+}
+
+// b moves along the line between the centres by k d, with
+//   k = 1.01 (ra + rb - dist) / dist,
+// so the centres end 1.01 (ra + rb) - 0.01 dist apart: clear by a margin. Two
+// centres at one point have no line between them; b then moves along +x.
+void shift_sprite_away_from(const Sprite& a, Sprite* b, Vector world_size) {
+    const Vector d = torus_displacement(a.position, b->position, world_size);
+    const double dist = std::sqrt(d.x * d.x + d.y * d.y);
+    const double reach = a.polygon.radius + b->polygon.radius;
+    if (dist == 0) {
+        b->position.x += 1.01 * reach;
+    } else {
+        const double k = 1.01 * (reach - dist) / dist;
+        b->position = vector_add(b->position, vector_scale(d, k));
+    }
+    b->position.x = wrap_coordinate(b->position.x, world_size.x);
+    b->position.y = wrap_coordinate(b->position.y, world_size.y);
+}
+
+// Every sprite found overlapping s is pushed away from s, then clears its own
+// surroundings the same way (depth first) before s's scan goes on. Entries
+// before the current one are not looked at again in the same scan.
+void clear_sprite(const Sprite& s, Sprite* const sprites[], uint32_t count, Vector world_size) {
+    SeparationBudget budget{SEPARATION_PUSHES, SEPARATION_DEPTH};
+    clear_within(s, sprites, count, world_size, &budget);
+}
+
 void shift_sprites(Sprite* const sprites[], uint32_t count, Vector world_size) {
-    // No separation yet: sprites stay where they were made.
-    (void)sprites;
-    (void)count;
-    (void)world_size;
+    SeparationBudget budget{SEPARATION_PUSHES, SEPARATION_DEPTH};
+    for (uint32_t i = 0; i < count && budget.pushes > 0; ++i) {
+        clear_within(*sprites[i], sprites, count, world_size, &budget);
+    }
 }

@@ -11,6 +11,13 @@
 // - A positive angular velocity turns the sprite counter-clockwise as seen.
 // - A kind's record (Ship, Missile, Fragment) begins with a whole Sprite, so a
 //   pointer to it is a pointer to its sprite; a rock is a plain Sprite.
+// - Every outline the game makes has a negative shoelace sum (counter-clockwise
+//   on the screen); the contact normal relies on it.
+// - Positions are compared on the torus by the shortest displacement: per axis
+//   of size L, d = b - a, then d - L if d > L/2, or else d + L if d < -L/2.
+// - Mass properties come from the outline: mass = area x density, moment =
+//   second moment x density. An outline of no area or no second moment gives
+//   the inverse 0 (the body takes no impulse) rather than an infinite one.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +38,16 @@ enum SpriteKind : int32_t {
 
 struct Color {
     uint8_t r, g, b;
+};
+
+// How a sprite's storage is held, so that it can be given back once the sprite
+// has left the active list (by then its kind is KIND_DEAD and says nothing).
+enum SpriteStorage : uint8_t {
+    STORAGE_KEPT = 0,       // the game record holds it (the ship): nothing to give back
+    STORAGE_SLAB = 1,       // a slot of the rock slab: only the vertex array is freed
+    STORAGE_HEAP = 2,       // a heap record of its own, vertices shared (a missile)
+    STORAGE_HEAP_ROCK = 3,  // a heap record and a vertex array of its own
+    STORAGE_SHATTERING = 4, // a fragment: one of a shattering's shared block
 };
 
 struct Sprite {
@@ -54,7 +71,19 @@ struct Sprite {
     double inverse_moment; // 1 / moment
 
     Color color; // outline colour
+
+    // What to give back once the sprite is gone: set by its maker, STORAGE_KEPT
+    // from init_sprite.
+    SpriteStorage storage;
 };
+
+// Fills every field of the sprite from the outline: kind KIND_DEAD (the maker
+// sets the real one), the polygon record copied (its vertices shared and moved
+// in place so that the centroid is the origin), position (x, y) plus that
+// centroid, orientation (1, 0), no motion, mass properties from the outline and
+// the density, the colour's low bytes.
+void init_sprite(Sprite* sprite, double x, double y, const Polygon& polygon, double density,
+                 int red, int green, int blue);
 
 // Advances the sprite by one step of dt seconds on the wrap-around field.
 void simulate_sprite(Sprite* sprite, Vector world_size, double dt);
@@ -63,5 +92,64 @@ void simulate_sprite(Sprite* sprite, Vector world_size, double dt);
 // set on the renderer.
 void draw_sprite(SDL_Renderer* renderer, const Sprite& sprite, Vector world_size);
 
-// Pushes sprites whose bounds overlap away from each other.
+// The polygon's n sides placed at position and turned by orientation, as drawn:
+// side i runs from vertex i - 1 to vertex i (side 0 from the last vertex), not
+// wrapped into the field. Nothing happens when sides is null.
+void compute_sides(Segment sides[], Vector position, Vector orientation, const Polygon& polygon);
+
+// Brings one coordinate within [WRAP_MARGIN, size - WRAP_MARGIN] by steps of
+// size - 2 WRAP_MARGIN. Left as it is when not finite, or when the field is so
+// small that the wrap would take more than a few million steps.
+double wrap_coordinate(double x, double size);
+
+// The shortest displacement from a to b on the torus, each axis corrected once.
+Vector torus_displacement(Vector a, Vector b, Vector world_size);
+
+// Collision detection.
+
+// 1 when the bounding circles overlap (centres strictly closer than the sum of
+// the radii, measured on the torus), else 0.
+int sprite_bounds_overlap(const Sprite& a, const Sprite& b, Vector world_size);
+
+// The exact test: every side of a against every side of b, b placed by the
+// shortest displacement from a. On contact returns 1 with point the mean of the
+// crossings (field coordinates, not wrapped) and normal the mean of a's crossing
+// sides turned a quarter turn, pointing from b into a. Writes both outputs
+// always: (0, 0) when the outlines do not cross.
+int sprites_intersect(const Sprite& a, const Sprite& b, Vector world_size, Vector* point,
+                      Vector* normal);
+
+// The bounds test, then the exact test. The outputs are untouched when the
+// bounds do not overlap.
+int sprites_collide(const Sprite& a, const Sprite& b, Vector world_size, Vector* point,
+                    Vector* normal);
+
+// Collision response and separation.
+
+// The velocity of the sprite's material at the field point:
+// velocity + angular_velocity (r.y, -r.x), r the shortest displacement from the
+// sprite's position (the sense in which sprites turn).
+Vector linear_velocity(const Sprite& sprite, Vector point, Vector world_size);
+
+// A frictionless impulse of restitution 0.9 at the contact point along the
+// normal (any length, pointing from b toward a); nothing changes unless the
+// contact points approach.
+void bounce_sprite_pair(Sprite* a, Sprite* b, Vector world_size, Vector point, Vector normal);
+
+// Moves b straight away from a until their bounding circles clear by 1% of the
+// sum of their radii, and wraps it into the field. Only b's position changes.
+void shift_sprite_away_from(const Sprite& a, Sprite* b, Vector world_size);
+
+// Pushes every listed sprite whose bounds overlap s away from s, and clears each
+// pushed one in turn, depth first.
+void clear_sprite(const Sprite& s, Sprite* const sprites[], uint32_t count, Vector world_size);
+
+// clear_sprite for every listed sprite in order.
 void shift_sprites(Sprite* const sprites[], uint32_t count, Vector world_size);
+
+// The separation gives up after this many pushes in one shift_sprites or
+// clear_sprite call, and nests no deeper than SEPARATION_DEPTH: sprites that
+// cannot all be placed apart in the field would otherwise be pushed forever.
+// The bounce parts whatever overlap is left.
+constexpr uint32_t SEPARATION_PUSHES = 10000;
+constexpr uint32_t SEPARATION_DEPTH = 100;
