@@ -160,6 +160,14 @@ int sprites_intersect(const Sprite& a, const Sprite& b, Vector world_size, Vecto
     *normal = Vector{0, 0};
     const Vector d = torus_displacement(a.position, b.position, world_size);
     const Vector origin{0, 0};
+    // b's sides are placed once when they fit here (every outline the game
+    // makes does), else again for each side of a: the same arithmetic either
+    // way, so the same bits.
+    Segment placed[PLACED_SIDES];
+    const bool cached = b.polygon.count <= PLACED_SIDES;
+    if (cached) {
+        compute_sides(placed, d, b.orientation, b.polygon);
+    }
     uint32_t hits = 0;
     Vector point_sum{0, 0};
     Vector normal_sum{0, 0};
@@ -167,7 +175,7 @@ int sprites_intersect(const Sprite& a, const Sprite& b, Vector world_size, Vecto
         const Segment side = placed_side(a.polygon, i, a.orientation, origin);
         const Vector turned{side.direction.y, -side.direction.x};
         for (uint32_t j = 0; j < b.polygon.count; ++j) {
-            const Segment other = placed_side(b.polygon, j, b.orientation, d);
+            const Segment other = cached ? placed[j] : placed_side(b.polygon, j, b.orientation, d);
             double t[2];
             const int result = segments_intersect(side, other, t);
             if (result == 1) {

@@ -119,6 +119,10 @@ int sprite_bounds_overlap(const Sprite& a, const Sprite& b, Vector world_size);
 int sprites_intersect(const Sprite& a, const Sprite& b, Vector world_size, Vector* point,
                       Vector* normal);
 
+// Outlines of up to this many vertices have their sides placed once per exact
+// test rather than once per pair of sides.
+constexpr uint32_t PLACED_SIDES = 64;
+
 // The bounds test, then the exact test. The outputs are untouched when the
 // bounds do not overlap.
 int sprites_collide(const Sprite& a, const Sprite& b, Vector world_size, Vector* point,
