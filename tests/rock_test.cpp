@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <malloc.h>
 #include <vector>
 
 #include "seams.h"
@@ -58,6 +59,9 @@ TEST_F(RockTest, RandomNumbers) {
     replay_random(values, 5);
     seed_random(1);
     EXPECT_EQ(random_15bit(), 16838) << "seeding drops the replay";
+    replay_random(values, 5);
+    replay_random(values, 0);
+    EXPECT_EQ(random_15bit(), 5758) << "and so does an empty one";
     for (int i = 0; i < 20000; ++i) {
         const double up = random_in(1, 3);
         const double down = random_in(3, 1);
@@ -88,38 +92,47 @@ TEST_F(RockTest, DrawsDecideTheRing) {
     const uint16_t half = 16384;
     std::vector<uint16_t> skip_one = {0, 0, 0, 0, 24575, 0, out};
     skip_one.resize(7 + 14 * 2, 0);
-    skip_one.insert(skip_one.end(), {half, 0, 0});
+    skip_one.insert(skip_one.end(), {half, half, 0});
     // Fewer than three directions: the full ring at 0.875 R, no further draws.
     std::vector<uint16_t> two(8, 0);
     two.resize(8 + 14, out);
-    two.insert(two.end(), {half, 0, 0});
+    two.insert(two.end(), {half, half, 0});
     std::vector<uint16_t> three(10, 0);
     three.resize(10 + 13, out);
-    three.insert(three.end(), {half, 0, 0});
+    three.insert(three.end(), {half, half, 0});
     const double f = 32767 / 32768.0;
     struct Case {
         const char* name;
         std::vector<uint16_t> draws;
         uint32_t count;
-        double first_x; // vertex 0 once centred, when the ring is symmetric
-        double velocity_x;
+        double first_x;  // vertex 0 once centred, when the ring is symmetric
+        Vector spot;     // likewise
+        double velocity; // both components
+        double spin;
     };
     const Case cases[] = {
-        {"24575 uses, 24576 leaves out", skip_one, 15, NAN, 0},
-        {"two directions", two, 16, 21.875 * 2 / 3, 0},
-        {"three directions", three, 3, NAN, 0},
+        {"24575 uses, 24576 leaves out", skip_one, 15, NAN, {NAN, NAN}, 0, -M_PI / 3},
+        {"two directions", two, 16, 21.875 * 2 / 3, {0, 0}, 0, -M_PI / 3},
+        {"three directions", three, 3, NAN, {NAN, NAN}, 0, -M_PI / 3},
+        {"all halves", {half}, 16, 0.875 * 62.5 * (5.0 / 12 + 2.0 / 3), {399.5, 299.5}, 0, 0},
         {"always 32767",
          {32767},
          16,
          0.875 * (75 * f + 25) * (5.0 / 6 * f + 2.0 / 3),
-         200 * f - 100},
+         {799 * f, 599 * f},
+         200 * f - 100,
+         2 * M_PI / 3 * f - M_PI / 3},
     };
     for (const Case& c : cases) {
         Sprite rock = replayed(c.draws);
         EXPECT_EQ(rock.polygon.count, c.count) << c.name;
-        EXPECT_NEAR(rock.velocity.x, c.velocity_x, 1e-9) << c.name;
+        EXPECT_NEAR(rock.velocity.x, c.velocity, 1e-9) << c.name;
+        EXPECT_NEAR(rock.velocity.y, c.velocity, 1e-9) << c.name;
+        EXPECT_NEAR(rock.angular_velocity, c.spin, 1e-12) << c.name;
         if (!std::isnan(c.first_x)) {
             EXPECT_NEAR(rock.polygon.vertices[0].x, c.first_x, 1e-9) << c.name;
+            EXPECT_NEAR(rock.position.x, c.spot.x, 1e-9) << c.name;
+            EXPECT_NEAR(rock.position.y, c.spot.y, 1e-9) << c.name;
         }
         EXPECT_EQ(random_15bit(), c.draws[0]) << c.name << ": the replay starts over";
         std::free(rock.polygon.vertices);
@@ -183,11 +196,13 @@ TEST_F(RockTest, AllocationFailureGivesUp) {
     std::free(rocks);
 
     // The array and the rocks made so far are given back (the sanitizer build
-    // sees any leak).
+    // sees any leak, the heap's own count too).
     for (const int skip : {0, 2}) {
+        const size_t before = mallinfo2().uordblks;
         rocks = static_cast<Sprite*>(std::malloc(3 * sizeof(Sprite)));
         fail_malloc_after(skip);
         EXPECT_EQ(generate_rocks(rocks, 3, FIELD, 1, 2, 3), nullptr) << skip;
+        EXPECT_EQ(mallinfo2().uordblks, before) << skip;
         reset_seams();
     }
 }

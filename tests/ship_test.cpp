@@ -8,6 +8,8 @@
 #include "brelkor.h"
 #include "seams.h"
 
+#include <malloc.h>
+
 namespace {
 
 constexpr Vector FIELD{800, 600};
@@ -53,9 +55,12 @@ struct ShipTest : ::testing::Test {
     }
     Sprite* listed(uint32_t i) const { return active_sprites(game)[i]; }
     // A fresh game with the ship alone, fire held for its first step, then the
-    // ship moved out of the missile's way.
-    void fire_once() {
+    // ship moved out of the missile's way. heap: the heap in use before the shot.
+    void fire_once(size_t* heap = nullptr) {
         ASSERT_EQ(init_game(&game, 800, 600, 0), 1);
+        if (heap != nullptr) {
+            *heap = mallinfo2().uordblks;
+        }
         game.ship.controls = CONTROL_FIRE;
         step_game(&game, 0.01);
         game.ship.controls = 0;
@@ -64,6 +69,20 @@ struct ShipTest : ::testing::Test {
 };
 
 } // namespace
+
+// The outlines as found, centred or not: the nose along +x.
+TEST(ShipShapes, OutlinesAsFound) {
+    const Vector* m = missile_shape.vertices;
+    ASSERT_TRUE(m == missile_points && missile_shape.count == 3);
+    expect_near(vector_sub(m[1], m[0]), Vector{-6, -2}, 1e-12, "missile");
+    expect_near(vector_sub(m[2], m[0]), Vector{-6, 2}, 1e-12, "missile");
+    Ship ship;
+    ship.controls = ship.fire_cooldown_ms = 7;
+    init_ship(&ship, 400, 300);
+    EXPECT_TRUE(ship.kind == KIND_SHIP && ship.controls == 0 && ship.fire_cooldown_ms == 0);
+    EXPECT_TRUE(ship.color.r == 255 && ship.color.g == 40 && ship.color.b == 40);
+    EXPECT_TRUE(ship.orientation.x == 0 && ship.orientation.y == -1);
+}
 
 TEST_F(ShipTest, KeysSetAndClearTheirBits) {
     const SDL_Keycode keys[] = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT, SDLK_SPACE};
@@ -77,14 +96,15 @@ TEST_F(ShipTest, KeysSetAndClearTheirBits) {
         control_ship(&ship, key_event(SDL_KEYUP, keys[i]));
         EXPECT_EQ(ship.controls, 31 & ~bits[i]) << i;
     }
-    ship.controls = CONTROL_LEFT;
     for (const Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+        ship.controls = type == SDL_KEYDOWN ? CONTROL_LEFT : 31 & ~CONTROL_RIGHT;
+        const int32_t held = ship.controls;
         for (const SDL_Keycode key : {SDLK_a, SDLK_p, SDLK_ESCAPE}) {
             control_ship(&ship, key_event(type, key));
         }
+        control_ship(&ship, key_event(SDL_KEYUP, SDLK_RIGHT));
+        EXPECT_EQ(ship.controls, held) << "unmapped keys and unpressed releases do nothing";
     }
-    control_ship(&ship, key_event(SDL_KEYUP, SDLK_RIGHT));
-    EXPECT_EQ(ship.controls, CONTROL_LEFT) << "unmapped keys and unpressed releases do nothing";
 }
 
 // From the heading (0, -1) a turn by a gives (-sin a, -cos a); a spin of 2 goes
@@ -105,6 +125,7 @@ TEST_F(ShipTest, TurnsByKeysAndRetro) {
         {"retro at rest, left ignored", CONTROL_RETRO | CONTROL_LEFT, {0, 0}, NAN},
         {"retro along the motion", CONTROL_RETRO, {0, -50}, L},
         {"retro along, a lean in the dead zone", CONTROL_RETRO, {0.0025, -50}, L},
+        {"retro along, slowly", CONTROL_RETRO, {0, -0.01}, L},
         {"retro against the motion", CONTROL_RETRO | CONTROL_RIGHT, {0, 50}, NAN},
         {"retro against, in the dead zone", CONTROL_RETRO, {-0.0045, 50}, NAN},
         {"retro just past the dead zone", CONTROL_RETRO, {0.0075, 50}, std::atan2(0.0075, 50)},
@@ -171,11 +192,14 @@ TEST_F(ShipTest, ThrustCoolDownAndFront) {
     simulate_ship_engines(&ship, 0.01);
     EXPECT_EQ(ship.acceleration.y, 0.0);
 
-    const int32_t cool_downs[][2] = {{5, 0}, {10, 0}, {15, 5}, {0, 0}, {400, 390}};
+    // Down by the step's whole milliseconds, truncated, never below 0.
+    const double cool_downs[][3] = {{5, 0.01, 0},   {10, 0.01, 0},    {15, 0.01, 5},
+                                    {0, 0.01, 0},   {400, 0.01, 390}, {400, 0.0159, 385},
+                                    {2000, 1, 1000}};
     for (const auto& c : cool_downs) {
-        ship.fire_cooldown_ms = c[0];
-        simulate_ship_engines(&ship, 0.01);
-        EXPECT_EQ(ship.fire_cooldown_ms, c[1]) << c[0];
+        ship.fire_cooldown_ms = static_cast<int32_t>(c[0]);
+        simulate_ship_engines(&ship, c[1]);
+        EXPECT_EQ(ship.fire_cooldown_ms, c[2]) << c[0] << " after " << c[1];
     }
 
     const Vector headings[] = {{0, -1}, {1, 0}, {0.6, 0.8}};
@@ -218,19 +242,21 @@ TEST_F(ShipTest, MissilesLeaveAheadOfTheNose) {
 
 // Observed through the list only: a dead missile's record is given back.
 TEST_F(ShipTest, MissileFliesOneHundredSteps) {
-    fire_once();
+    size_t heap = 0;
+    fire_once(&heap);
     ASSERT_EQ(game.active.count, 2u);
     const auto* missile = static_cast<const Missile*>(listed(1));
     expect_near(missile->position, Vector{402, 265.5 - 0.16}, 1e-9, "moved in the step it left");
     for (int step = 2; step <= 99; ++step) {
         step_game(&game, 0.01);
         ASSERT_EQ(game.active.count, 2u) << step;
-        EXPECT_EQ(missile->acceleration.y, step < 50 ? -1600.0 : 0.0) << step;
+        expect_near(missile->acceleration, Vector{0, step < 50 ? -1600.0 : 0}, 0, "burn");
     }
     EXPECT_EQ(missile->velocity.y, -800.0);
     EXPECT_EQ(missile->life_ms, 10);
     step_game(&game, 0.01);
     EXPECT_EQ(game.active.count, 1u) << "gone at the end of the 100th step";
+    EXPECT_EQ(mallinfo2().uordblks, heap) << "and given back";
 }
 
 // Fire held from step 1, released before step 10 and pressed again before step
@@ -275,9 +301,10 @@ TEST_F(ShipTest, FullListLosesTheShot) {
     while (activate_sprite(&game, &filler)) {
     }
     game.ship.controls = CONTROL_FIRE;
+    const size_t heap = mallinfo2().uordblks;
     step_game(&game, 0.01);
+    EXPECT_EQ(mallinfo2().uordblks, heap) << "the lost missile is given back";
     EXPECT_EQ(game.active.count, 100u);
-    EXPECT_EQ(active_sprite(&filler, game), active_sprites(game) + 1);
     EXPECT_EQ(game.ship.fire_cooldown_ms, 400) << "the cool-down still runs";
 }
 

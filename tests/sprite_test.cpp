@@ -10,6 +10,7 @@
 
 #include "brelkor.h"
 #include "rock.h"
+#include "seams.h"
 
 namespace {
 
@@ -50,8 +51,13 @@ void restore_missile_points() {
 TEST(SpriteInit, MassPropertiesFromTheOutline) {
     init_polygon(&ship_shape, nullptr); // as start-up centres it
     Sprite ship{};
+    ship.kind = KIND_ROCK;
+    ship.velocity = ship.acceleration = Vector{1, 1};
+    ship.storage = STORAGE_HEAP;
     init_sprite(&ship, 400, 300, ship_shape, 1.0, 255, 40, 40);
-    EXPECT_EQ(ship.kind, KIND_DEAD);
+    EXPECT_TRUE(ship.kind == KIND_DEAD && ship.storage == STORAGE_KEPT);
+    EXPECT_TRUE(ship.velocity.x == 0 && ship.velocity.y == 0 && ship.acceleration.x == 0 &&
+                ship.acceleration.y == 0);
     EXPECT_TRUE(ship.position.x == 400 && ship.position.y == 300) << "exactly as given";
     EXPECT_TRUE(ship.orientation.x == 1 && ship.orientation.y == 0);
     EXPECT_EQ(ship.polygon.vertices, ship_points) << "the outline is shared, not copied";
@@ -86,31 +92,38 @@ TEST(SpriteInit, MassPropertiesFromTheOutline) {
 
 TEST(SpriteMotion, WrapsIntoTheFieldByItsPeriod) {
     const double cases[][3] = {
-        {799.99995, 800, 0.00015}, {-0.5, 800, 799.4998},
-        {0.0001, 800, 0.0001},     {799.9999, 800, 799.9999},
-        {-1700, 800, 699.9994},    {2500, 800, 100.0006},
-        {599.99995, 600, 0.00015}, {1e13, 800, std::fmod(1e13, 799.9998)},
+        {799.99995, 800, 0.00015},
+        {-0.5, 800, 799.4998},
+        {0.0001, 800, 0.0001},
+        {800 - 0.0001, 800, 800 - 0.0001},
+        {60, 50, 10.0002},
+        {-1700, 800, 699.9994},
+        {2500, 800, 100.0006},
+        {599.99995, 600, 0.00015},
+        {1e13, 800, std::fmod(1e13, 799.9998)},
     };
     for (const auto& c : cases) {
         EXPECT_NEAR(wrap_coordinate(c[0], c[1]), c[2], 1e-9) << c[0] << " in " << c[1];
     }
     // A field barely wider than twice the margin, or a coordinate that is not
     // finite, is left alone at once.
-    for (const double size : {0.0002 + 1e-13, std::nextafter(0.0002, 1.0)}) {
+    for (const double size : {0.0002 + 1e-13, std::nextafter(0.0002, 1.0), 0.0002 + 0.99995e-10}) {
         EXPECT_EQ(wrap_coordinate(5, size), 5.0) << size;
         EXPECT_EQ(wrap_coordinate(-5, size), -5.0) << size;
     }
+    const double x = wrap_coordinate(5, 0.0002 + 1.0001e-10); // a million periods: wrapped
+    EXPECT_TRUE(x >= 0.0001 && x <= 0.0001 + 1.0001e-10) << x;
     EXPECT_TRUE(std::isinf(wrap_coordinate(INFINITY, 800)));
     EXPECT_TRUE(std::isnan(wrap_coordinate(NAN, 800)));
 
     // A step moves with the new velocity, then wraps; no spin keeps the heading.
-    Sprite s = disc(799.5, 300, 1);
+    Sprite s = disc(799.5, 599.5, 1);
     s.orientation = Vector{0.6, 0.8};
-    s.velocity = Vector{100, 0};
+    s.velocity = Vector{100, 100};
     s.acceleration = Vector{0, 100};
     simulate_sprite(&s, FIELD, 0.01);
-    expect_near(s.position, Vector{0.5002, 300.01}, 1e-9, "moved");
-    EXPECT_DOUBLE_EQ(s.velocity.y, 1);
+    expect_near(s.position, Vector{0.5002, 0.5102}, 1e-9, "moved");
+    EXPECT_DOUBLE_EQ(s.velocity.y, 101);
     EXPECT_TRUE(s.orientation.x == 0.6 && s.orientation.y == 0.8);
 
     // A quarter turn counter-clockwise: up the screen.
@@ -126,8 +139,10 @@ TEST(SpriteMotion, SidesArePlacedAsDrawn) {
     std::vector<Vector> outline{{10, 0}, {0, 5}, {-10, -5}};
     const Polygon polygon{outline.data(), 3, 1, 0, 0, 0};
     compute_sides(nullptr, Vector{1, 2}, Vector{1, 0}, polygon);
-    Segment sides[3];
+    Segment sides[4];
+    sides[3] = Segment{{-1, -1}, {-1, -1}};
     compute_sides(sides, Vector{100, 50}, Vector{0.6, 0.8}, polygon);
+    EXPECT_EQ(sides[3].origin.x, -1.0) << "exactly n sides";
     const Vector placed[3] = {{106, 58}, {96, 53}, {98, 39}}; // side i ends at vertex i
     Vector sum{0, 0};
     for (int i = 0; i < 3; ++i) {
@@ -201,6 +216,7 @@ TEST(SpriteBounce, HeadOnPartingSlidingAndNormalLength) {
         {{50, 0}, {-50, 0}, {1, 0}, {50, 0}, {-50, 0}},     // reversed: parting
         {{-50, 0}, {50, 0}, {-1, 0}, {-50, 0}, {50, 0}},    // parting
         {{0, 30}, {0, -30}, {-1, 0}, {0, 30}, {0, -30}},    // sliding
+        {{50, 0}, {-50, 0}, {0, 0}, {50, 0}, {-50, 0}},     // normals that cancel
     };
     for (const Case& c : cases) {
         Sprite a = body(outline, 100, 100);
@@ -281,6 +297,32 @@ TEST(SpriteBounce, LinearVelocityFollowsTheTurn) {
     s.velocity = Vector{1, 1};
     s.angular_velocity = 2;
     expect_near(linear_velocity(s, Vector{5, 103}, FIELD), Vector{7, -19}, 1e-12, "across");
+    // Exactly half the field keeps its sign; beyond it the other image is nearer.
+    const double cases[][3] = {
+        {100, 500, 400}, {500, 100, -400}, {100, 500.02, -399.98}, {500.02, 100, 399.98}};
+    s.velocity = Vector{0, 0};
+    s.angular_velocity = 1;
+    for (const auto& c : cases) {
+        s.position = Vector{c[0], 100};
+        expect_near(linear_velocity(s, Vector{c[1], 100}, FIELD), Vector{0, -c[2]}, 1e-9, "half");
+    }
+}
+
+TEST(SpriteDraw, OutlineInItsColour) {
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 800, 600, 32, SDL_PIXELFORMAT_RGBA32);
+    SDL_Renderer* renderer = SDL_CreateSoftwareRenderer(surface);
+    ASSERT_NE(renderer, nullptr);
+    std::vector<Vector> outline = square(10);
+    Sprite s = body(outline, 100, 100);
+    s.color = Color{12, 34, 56};
+    seams.lines.clear();
+    draw_sprite(renderer, s, FIELD);
+    Uint8 rgba[4];
+    SDL_GetRenderDrawColor(renderer, &rgba[0], &rgba[1], &rgba[2], &rgba[3]);
+    EXPECT_EQ(std::vector<int>(rgba, rgba + 4), (std::vector<int>{12, 34, 56, 255}));
+    EXPECT_EQ(seams.lines.size(), 4u);
+    SDL_DestroyRenderer(renderer);
+    SDL_FreeSurface(surface);
 }
 
 TEST(SpriteSeparation, PushesAlongTheLineOfCentres) {
@@ -312,6 +354,29 @@ TEST(SpriteSeparation, PushesAlongTheLineOfCentres) {
     expect_near(left.position, Vector{400 - 50.2, 300}, 1e-9, "left");
     expect_near(below.position, Vector{400, 300 + 50.1}, 1e-9, "below");
     EXPECT_EQ(far.position.x, 100.0);
+
+    // A pushed sprite clears its own surroundings: u, passed over by s's scan,
+    // is pushed by t's.
+    Sprite t = disc(430, 300, 20);
+    Sprite u = disc(490, 300, 20);
+    far = disc(400, 300, 30);
+    Sprite* chain[] = {&u, &far, &t};
+    clear_sprite(far, chain, 3, FIELD);
+    expect_near(u.position, Vector{450.2 + 1.01 * 40 - 0.01 * 39.8, 300}, 1e-9, "nested");
+
+    // Many separate overlaps are all cleared: the nesting budget is given back.
+    std::vector<Sprite> pairs;
+    for (int i = 0; i < 120; ++i) {
+        pairs.push_back(disc(40 + 60 * (i / 2 % 12), 50 + 100 * (i / 24) + 3 * (i % 2), 5));
+    }
+    std::vector<Sprite*> paired;
+    for (Sprite& p : pairs) {
+        paired.push_back(&p);
+    }
+    shift_sprites(paired.data(), 120, FIELD);
+    for (int i = 0; i < 120; i += 2) {
+        EXPECT_EQ(sprite_bounds_overlap(pairs[i], pairs[i + 1], FIELD), 0) << i;
+    }
 
     // 99 circles that cannot all be apart: the separation ends, in the field.
     std::mt19937 random(3);
