@@ -1,0 +1,205 @@
+#include "rock.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "seams.h"
+
+namespace {
+
+constexpr Vector FIELD{800, 600};
+
+// Every test leaves the generator seeded and the heap working again.
+struct RockTest : ::testing::Test {
+    void SetUp() override {
+        reset_seams();
+        init_rock_generator();
+    }
+    void TearDown() override {
+        replay_random(nullptr, 0);
+        seed_random(1);
+        reset_seams();
+    }
+    // A rock from a replayed sequence; the caller frees its vertices.
+    static Sprite replayed(const std::vector<uint16_t>& draws) {
+        replay_random(draws.data(), draws.size());
+        Sprite rock{};
+        EXPECT_NE(random_rock(&rock, FIELD, 200, 200, 200), nullptr);
+        return rock;
+    }
+};
+
+} // namespace
+
+TEST_F(RockTest, RandomNumbers) {
+    const uint16_t values[] = {0, 24575, 24576, 32767, 32768 + 5};
+    replay_random(values, 5);
+    for (const int expected : {0, 24575, 24576, 32767, 5, 0}) {
+        EXPECT_EQ(random_15bit(), expected);
+    }
+    replay_random(values + 1, 4);
+    EXPECT_EQ(frand(), 24575 / 32768.0);
+    EXPECT_EQ(frand(), 0.75);
+    EXPECT_EQ(frand(), 0.999969482421875);
+    replay_random(values, 4);
+    EXPECT_EQ(random_in(3, 1), 3.0) << "a > b includes a";
+    EXPECT_EQ(random_in(-2, 2), -2 + 4 * (24575 / 32768.0));
+
+    // The seeded generator is the portable rand of the C standard's example.
+    seed_random(1);
+    for (const int expected : {16838, 5758, 10113, 17515}) {
+        EXPECT_EQ(random_15bit(), expected);
+    }
+    replay_random(values, 5);
+    seed_random(1);
+    EXPECT_EQ(random_15bit(), 16838) << "seeding drops the replay";
+    replay_random(values, 5);
+    replay_random(values, 0);
+    EXPECT_EQ(random_15bit(), 5758) << "and so does an empty one";
+    for (int i = 0; i < 20000; ++i) {
+        const double up = random_in(1, 3);
+        const double down = random_in(3, 1);
+        ASSERT_TRUE(1 <= up && up < 3 && 1 < down && down <= 3) << up << " " << down;
+    }
+}
+
+// With every draw 0: the spot (0, 0), R 25, k 2/3, all sixteen directions at
+// 18.75, drifting at (-100, -100) and turning at -pi/3.
+TEST_F(RockTest, AllZeroDrawsMakeAFullRing) {
+    Sprite rock = replayed({0});
+    ASSERT_EQ(rock.polygon.count, 16u);
+    EXPECT_NEAR(std::hypot(rock.position.x, rock.position.y), 0, 1e-12);
+    for (uint32_t j = 0; j < 16; ++j) {
+        EXPECT_NEAR(rock.polygon.vertices[j].x, 12.5 * std::cos(M_PI * j / 8), 1e-12) << j;
+        EXPECT_NEAR(rock.polygon.vertices[j].y, -18.75 * std::sin(M_PI * j / 8), 1e-12) << j;
+    }
+    EXPECT_TRUE(rock.velocity.x == -100 && rock.velocity.y == -100);
+    EXPECT_DOUBLE_EQ(rock.angular_velocity, -M_PI / 3);
+    EXPECT_EQ(rock.color.g, 200);
+    std::free(rock.polygon.vertices);
+}
+
+// Each direction draws q and, when q < 0.75, a distance; the velocity and spin
+// come after the ring, 23 + n draws in all.
+TEST_F(RockTest, DrawsDecideTheRing) {
+    const uint16_t out = 24576; // q = 0.75: left out
+    const uint16_t half = 16384;
+    std::vector<uint16_t> skip_one = {0, 0, 0, 0, 24575, 0, out};
+    skip_one.resize(7 + 14 * 2, 0);
+    skip_one.insert(skip_one.end(), {half, half, 0});
+    // Fewer than three directions: the full ring at 0.875 R, no further draws.
+    std::vector<uint16_t> two(8, 0);
+    two.resize(8 + 14, out);
+    two.insert(two.end(), {half, half, 0});
+    std::vector<uint16_t> three(10, 0);
+    three.resize(10 + 13, out);
+    three.insert(three.end(), {half, half, 0});
+    const double f = 32767 / 32768.0;
+    struct Case {
+        const char* name;
+        std::vector<uint16_t> draws;
+        uint32_t count;
+        double first_x;  // vertex 0 once centred, when the ring is symmetric
+        Vector spot;     // likewise
+        double velocity; // both components
+        double spin;
+    };
+    const Case cases[] = {
+        {"24575 uses, 24576 leaves out", skip_one, 15, NAN, {NAN, NAN}, 0, -M_PI / 3},
+        {"two directions", two, 16, 21.875 * 2 / 3, {0, 0}, 0, -M_PI / 3},
+        {"three directions", three, 3, NAN, {NAN, NAN}, 0, -M_PI / 3},
+        {"all halves", {half}, 16, 0.875 * 62.5 * (5.0 / 12 + 2.0 / 3), {399.5, 299.5}, 0, 0},
+        {"always 32767",
+         {32767},
+         16,
+         0.875 * (75 * f + 25) * (5.0 / 6 * f + 2.0 / 3),
+         {799 * f, 599 * f},
+         200 * f - 100,
+         2 * M_PI / 3 * f - M_PI / 3},
+    };
+    for (const Case& c : cases) {
+        Sprite rock = replayed(c.draws);
+        EXPECT_EQ(rock.polygon.count, c.count) << c.name;
+        EXPECT_NEAR(rock.velocity.x, c.velocity, 1e-9) << c.name;
+        EXPECT_NEAR(rock.velocity.y, c.velocity, 1e-9) << c.name;
+        EXPECT_NEAR(rock.angular_velocity, c.spin, 1e-12) << c.name;
+        if (!std::isnan(c.first_x)) {
+            EXPECT_NEAR(rock.polygon.vertices[0].x, c.first_x, 1e-9) << c.name;
+            EXPECT_NEAR(rock.position.x, c.spot.x, 1e-9) << c.name;
+            EXPECT_NEAR(rock.position.y, c.spot.y, 1e-9) << c.name;
+        }
+        EXPECT_EQ(random_15bit(), c.draws[0]) << c.name << ": the replay starts over";
+        std::free(rock.polygon.vertices);
+    }
+}
+
+// Over many seeds: every rock is sound, centred and weighed by its density, and
+// takes exactly 23 + n draws.
+TEST_F(RockTest, PropertiesOverManySeeds) {
+    uint32_t fewest = 16, most = 0;
+    for (uint32_t seed = 1; seed <= 500; ++seed) {
+        seed_random(seed);
+        Sprite rock{};
+        ASSERT_EQ(random_rock(&rock, FIELD, 10, 20, 30), &rock) << seed;
+        Polygon p = rock.polygon;
+        Vector centroid;
+        init_polygon(&p, &centroid); // moves the vertices by no more than rounding
+        EXPECT_EQ(rock.kind, KIND_ROCK) << seed;
+        EXPECT_EQ(rock.density, 5.0) << seed;
+        EXPECT_DOUBLE_EQ(rock.mass, 5 * rock.polygon.area) << seed;
+        EXPECT_DOUBLE_EQ(rock.moment, 5 * rock.polygon.second_moment) << seed;
+        EXPECT_NEAR(std::hypot(centroid.x, centroid.y), 0, 1e-9) << seed;
+        EXPECT_EQ(rock.polygon.closed, 1) << seed;
+        EXPECT_EQ(polygon_is_sound(p), 1) << seed << ": three points or more, the game's winding";
+        EXPECT_TRUE(rock.orientation.x == 1 && rock.orientation.y == 0) << seed;
+        EXPECT_TRUE(rock.color.r == 10 && rock.color.g == 20 && rock.color.b == 30) << seed;
+        EXPECT_TRUE(-100 <= rock.velocity.y && rock.velocity.y < 100) << seed;
+        EXPECT_TRUE(-M_PI / 3 <= rock.angular_velocity && rock.angular_velocity < M_PI / 3);
+        fewest = std::min(fewest, p.count);
+        most = std::max(most, p.count);
+
+        const int32_t next = random_15bit();
+        seed_random(seed);
+        for (uint32_t i = 0; i < 23 + p.count; ++i) {
+            random_15bit();
+        }
+        EXPECT_EQ(random_15bit(), next) << seed << ": " << p.count << " vertices";
+        std::free(rock.polygon.vertices);
+    }
+    EXPECT_TRUE(fewest >= 3 && fewest <= 8 && most == 16) << fewest << " to " << most;
+}
+
+TEST_F(RockTest, AllocationFailureGivesUp) {
+    Sprite storage;
+    Sprite pattern;
+    std::memset(static_cast<void*>(&storage), 0xab, sizeof storage);
+    std::memset(static_cast<void*>(&pattern), 0xab, sizeof pattern);
+    fail_malloc_after(0);
+    EXPECT_EQ(random_rock(&storage, FIELD, 1, 2, 3), nullptr);
+    EXPECT_EQ(std::memcmp(&storage, &pattern, sizeof storage), 0) << "storage untouched";
+
+    std::memset(rock_points, 0, sizeof rock_points);
+    auto* rocks = static_cast<Sprite*>(std::malloc(3 * sizeof(Sprite)));
+    ASSERT_EQ(generate_rocks(rocks, 3, FIELD, 1, 2, 3), rocks);
+    EXPECT_EQ(rock_points[4].y, -1.0) << "the directions are filled first";
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(rocks[i].kind, KIND_ROCK);
+        EXPECT_GE(rocks[i].polygon.count, 3u);
+        std::free(rocks[i].polygon.vertices);
+    }
+    std::free(rocks);
+
+    // The array and the rocks made so far are given back (the sanitizer build
+    // sees any leak).
+    for (const int skip : {0, 2}) {
+        rocks = static_cast<Sprite*>(std::malloc(3 * sizeof(Sprite)));
+        fail_malloc_after(skip);
+        EXPECT_EQ(generate_rocks(rocks, 3, FIELD, 1, 2, 3), nullptr) << skip;
+        reset_seams();
+    }
+}
