@@ -140,6 +140,9 @@ TEST(PlayTest, LongRunsHoldOnlyWhatIsListed) {
             }
             before.swap(now);
         }
+        // A sprite deleted by hand gives back what it held at once.
+        tracked([&] { delete_sprite(active_sprites(game)[game.active.count - 1], &game); });
+        EXPECT_TRUE(sound(game)) << "seed " << seed;
         tracked([&] { release_game(&game); });
         EXPECT_TRUE(live_blocks().empty()) << "seed " << seed;
         n.lost = lost_to_full_list() - lost_before;
@@ -151,6 +154,12 @@ TEST(PlayTest, LongRunsHoldOnlyWhatIsListed) {
         all.fragments += n.fragments;
         all.lost += n.lost;
     }
+    // A game that fails at the hundredth rock holds that rock's vertices in the
+    // rock slab only, and release_game still finds them.
+    Game full{};
+    tracked([&] { EXPECT_EQ(init_game(&full, 800, 600, 100), 0); });
+    tracked([&] { release_game(&full); });
+    EXPECT_TRUE(live_blocks().empty());
     EXPECT_GT(all.cracks, 0);
     EXPECT_GT(all.rocks, 0);
     EXPECT_GT(all.fragments, 0);
