@@ -102,7 +102,7 @@ int32_t controls_at(int step, uint32_t seed) {
 
 TEST(PlayTest, LongRunsHoldOnlyWhatIsListed) {
     Counts all;
-    // Ten fields of 4 to 22 rocks, and two crowded ones (about a step per 7 ms
+    // Ten fields of 4 to 24 rocks, and two crowded ones (about a step per 7 ms
     // in a debug build) that fill the list.
     for (uint32_t seed = 1; seed <= 12; ++seed) {
         const int rock_count = seed == 6 ? 88 : seed == 12 ? 98 : static_cast<int>(2 + seed * 2);
