@@ -83,6 +83,7 @@ TEST_F(GameTest, ListedTwiceLosesOnlyFirstEntry) {
     EXPECT_EQ(active_sprite(&a, game), active_sprites(game) + 2);
 
     auto* heap = static_cast<Sprite*>(std::malloc(sizeof(Sprite)));
+    heap->storage = STORAGE_HEAP; // what delete_sprite gives back goes by this
     activate_sprite(&game, heap);
     delete_sprite(heap, &game); // the sanitizer build sees a leak otherwise
     EXPECT_EQ(listed(), (std::vector<Sprite*>{&game.ship, &b, &a}));
