@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cmath>
 #include <random>
 #include <utility>
@@ -61,43 +63,65 @@ TEST(DrawWrappedSegment, ExactLinesAcrossBordersAndCorners) {
         // still drawn at the near border.
         {seg(100, 0, 0, 0.0001), {{100, 0, 100, 0}, {100, 599, 100, 599}}},
         {seg(0, 300, 0.0001, 0), {{0, 300, 0, 300}, {799, 300, 799, 300}}},
-        // Points, on the borders too.
+        // Points, on the borders and margins too.
         {seg(400, 300, 0, 0), {{400, 300, 400, 300}}},
         {seg(0, 300, 0, 0), {{799, 300, 799, 300}}},
         {seg(800, 300, 0, 0), {{0, 300, 0, 300}}},
         {seg(100, 0, 0, 0), {{100, 599, 100, 599}}},
+        {seg(0.0001, 300, 0, 0), {{0, 300, 0, 300}}},
+        {seg(799.9999, 300, 0, 0), {{799, 300, 799, 300}}},
         // Far outside, yet within reach: moved by whole periods.
         {seg(-5000, 300, 10, 0), {{599, 300, 609, 300}}},
         {seg(400, 5300, 0, 10), {{400, 500, 400, 510}}},
-        {seg(-999990, 300, 0, 0), {{9, 300, 9, 300}}},
+        {seg(-1e6, 300, 0, 0), {{799, 300, 799, 300}}},
+        {seg(800 + 1e6, 300, 0, 0), {{0, 300, 0, 300}}},
     };
     for (const auto& [segment, lines] : cases) {
         EXPECT_EQ(wrapped(segment), lines) << segment;
     }
 }
 
-TEST(DrawSegments, UndrawableInputsEndAndDrawNothing) {
-    for (const Segment& s :
-         {seg(NAN, 300, 10, 0), seg(400, NAN, 0, 10), seg(400, 300, NAN, 1), seg(400, 300, 1, NAN),
-          seg(INFINITY, 300, 10, 0), seg(400, -INFINITY, 0, 0), seg(400, 300, -INFINITY, 0),
-          seg(400, 300, 0, INFINITY), seg(-INFINITY, 300, INFINITY, 0), seg(-1e6 - 10, 300, 5, 0),
-          seg(400, 600 + 1e6 + 10, 0, -5), seg(400, 300, 2e6, 0),
-          seg(1e300, 1e300, -1e300, -1e300)}) {
-        EXPECT_EQ(wrapped(s), Lines{}) << s;
+TEST(DrawSegments, UndrawableInputsAndTinyFieldsEndPromptlyAndDrawNothing) {
+    const double just = std::nextafter(0.0002, 1), barely = 0.0002 + 1e-13;
+    const std::pair<Segment, Vector> cases[] = {
+        {seg(NAN, 300, 10, 0), FIELD},
+        {seg(400, 300, 1, NAN), FIELD},
+        {seg(-INFINITY, 300, INFINITY, 0), FIELD},
+        {seg(400, 300, 0, INFINITY), FIELD},
+        {seg(-1e6 - 10, 300, 5, 0), FIELD},
+        {seg(400, 600 + 1e6 + 10, 0, -5), FIELD},
+        {seg(100, 100, 10, 10), {0.0002, 600}},
+        {seg(100, 100, 10, 10), {-800, 600}},
+        {seg(100, 100, 10, 10), {NAN, 600}},
+        {seg(100, 100, 10, 10), {800, INFINITY}},
+        // Fields barely wider than both margins: the margin alone would take
+        // billions of passes, or, below the rounding of the coordinates, no end.
+        {seg(0, 300, 0.0002, 0), {barely, 600}},
+        {seg(0, 300, 0.0002, 0), {just, 600}},
+        {seg(300, 0, 0, 0.0002), {800, barely}},
+        {seg(300, 0, 0, 0.0002), {800, just}},
+    };
+    const auto start = std::chrono::steady_clock::now();
+    for (const auto& [s, field] : cases) {
+        EXPECT_EQ(wrapped(s, field), Lines{}) << s << " in " << field.x << " by " << field.y;
     }
-    for (const Vector field : {Vector{0.0002, 600}, Vector{800, 0.0002}, Vector{0, 0},
-                               Vector{-800, 600}, Vector{NAN, 600}, Vector{800, INFINITY}}) {
-        EXPECT_EQ(wrapped(seg(100, 100, 10, 10), field), Lines{}) << field.x << " by " << field.y;
-    }
-    // One line truncated toward zero, then wrapped along y only (x is left as it
-    // is); the undrawable ones add nothing.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(wrapped(seg(0.0001, 300, 0, 0), {0.00025, 600}), (Lines{{0, 300, 0, 300}}))
+        << "a field of half a margin's period is still drawn";
+    // One line truncated toward zero, or not drawn when a coordinate has no int;
+    // then wrapped along y only (x is left as it is).
     reset_seams();
     draw_segment(nullptr, seg(-1.5, 2.9, 3.0, -0.2));
+    draw_segment(nullptr, seg(2147483647.5, -2147483648.5, 0, 0));
+    draw_segment(nullptr, seg(2147483648.0, 0, 0, 0));
+    draw_segment(nullptr, seg(0, -2147483649.0, 0, 0));
     draw_ywrapped_segment(nullptr, seg(900.5, 590, -5, 20), 600);
-    draw_ywrapped_segment(nullptr, seg(100, 100, 10, 10), 0.0002);
     draw_ywrapped_segment(nullptr, seg(100, INFINITY, 10, 10), 600);
     draw_ywrapped_segment(nullptr, seg(NAN, 100, 10, 10), 600);
-    EXPECT_EQ(seams.lines, (Lines{{-1, 2, 1, 2}, {898, 0, 895, 10}, {900, 590, 898, 599}}));
+    EXPECT_EQ(seams.lines, (Lines{{-1, 2, 1, 2},
+                                  {INT_MAX, INT_MIN, INT_MAX, INT_MIN},
+                                  {898, 0, 895, 10},
+                                  {900, 590, 898, 599}}));
 }
 
 TEST(DrawOrientedPolygon, ClosedTriangleAndOpenPolyline) {
@@ -120,6 +144,9 @@ TEST(DrawOrientedPolygon, ClosedTriangleAndOpenPolyline) {
     EXPECT_EQ(
         drawn(missile, 1, {1, 1}, {1, 0}),
         (Lines{{7, 1, 1, 3}, {4, 0, 7, 0}, {1, 598, 4, 599}, {1, 0, 1, 2}, {1, 598, 1, 599}}));
+    // Each edge from R(p) to R(q), not along R(q - p): here the end lands on 402.
+    EXPECT_EQ(drawn({{72.8, -73.8}, {23.3, -80.4}, {0, 0}}, 1, {323.7, 238.6}, {0.6, 0.8}),
+              (Lines{{323, 238, 426, 252}, {402, 209, 426, 252}, {402, 209, 323, 238}}));
     EXPECT_EQ(drawn({}, 1, {100, 100}, {1, 0}), Lines{});
     EXPECT_EQ(drawn({{3, 4}}, 0, {100, 100}, {1, 0}), Lines{});
     EXPECT_EQ(drawn({{3, 4}}, 1, {100, 100}, {1, 0}), (Lines{{103, 104, 103, 104}}));
