@@ -128,9 +128,11 @@ void init_polyline(Polygon* polygon) {
 //   J = sum w (a.a + a.b + b.b)     = 12 times the signed polar second moment
 //   second_moment = |J area / (6 K)| = |J| / 12
 // Taking absolute values makes area and second moment positive for either
-// winding. An outline of zero area (S exactly 0: no vertices, one, two, or all
-// on one line) has no centroid by these formulas; it gets area and second moment
-// 0 and the mean of its vertices as centroid, so every value stays finite.
+// winding. An outline of zero area (no vertices, one, two, or all on one line)
+// has no centroid by these formulas; it gets area and second moment 0 and the
+// mean of its vertices as centroid, so every value stays finite. So does one
+// whose area is so small (subnormal) that 1 / (6 A) overflows: S need not be 0
+// for that, and A can be nonzero.
 void init_polygon(Polygon* polygon, Vector* centroid) {
     Vector scratch;
     Vector* c = centroid != nullptr ? centroid : &scratch;
@@ -153,7 +155,9 @@ void init_polygon(Polygon* polygon, Vector* centroid) {
         Sy += (a.y + b.y) * w;
     }
 
-    if (S == 0) {
+    const double A = S * 0.5;
+    const double f = 1 / (A * 6);
+    if (!std::isfinite(f)) {
         Vector sum{0, 0};
         for (uint32_t i = 0; i < n; ++i) {
             sum = vector_add(sum, p[i]);
@@ -169,8 +173,6 @@ void init_polygon(Polygon* polygon, Vector* centroid) {
         return;
     }
 
-    const double A = S * 0.5;
-    const double f = 1 / (A * 6);
     *c = Vector{Sx * f, Sy * f};
     polygon->area = std::fabs(A);
 

@@ -76,6 +76,10 @@ TEST(Intersections, HalfOpenRangesParallelToleranceAndCollinear) {
         // A smaller tangent, either sense, any length: parallel.
         {L, seg(1, off, 1, 0.00009), level, 0, -7, -7},
         {L, seg(1, 0.99 * off, -1000, 0.09), level, 2, 0.25, -249.75},
+        {L, seg(1, 1, 0, 0), level, 1, INFINITY, X}, // no direction: a ratio 0 / 0 crosses
+        // Uneven numbers, to the last bit: t and s as the formulas round them.
+        {L, seg(51.3, 58.8, 63.1, -67.3), seg(90.2, 13.9, 20.2, 87.1), 1, 0x1.40c8c6e13fb6p-1,
+         0x1.012dcc73a585p-5},
         // Segments over 0 <= t < 1: t = 0 and s = 0 count, t = 1 and s = 1 do not.
         {S, seg(0, 2, 4, 0), upright, 1, 0, X},
         {S, seg(-2, 0, 4, 0), upright, 1, 0.5, X},
@@ -124,11 +128,53 @@ TEST(InitPolygon, ShipMissileZeroAreaAndPolyline) {
                              points),
                   std::tuple(1, area, centroid, second_moment, radius, moved));
     }
-    Points two = {{-3, 4}, {3, -4}};
+    Points two = {{0, 0}, {3, 4}};
     Polygon line{two.data(), 2, 1, 0, 9, 9}; // closed, with an area and a moment: all undone
     init_polyline(&line);
     EXPECT_EQ(std::tuple(line.closed, line.radius, line.area, line.second_moment, two),
-              std::tuple(0, 5.0, 0.0, 0.0, Points{{-3, 4}, {3, -4}}));
+              std::tuple(0, 5.0, 0.0, 0.0, Points{{0, 0}, {3, 4}}));
+}
+
+TEST(InitPolygon, LastBitsOfUnevenAndNearlyFlatOutlines) {
+    // Sixteen uneven vertices in the game's winding: the sums' order, the centroid
+    // as Sx times 1 / (6 A) and the grouping of the second moment's terms all
+    // show in the last bits (each value within 3 units of the last place of the
+    // exact one).
+    Points star = {{65.14, -7.41}, {55.76, -23.37},  {49.33, -53.16},  {23.5, -57.33},
+                   {-3.73, -49.4}, {-15.85, -36.85}, {-61.92, -59.28}, {-89.24, -25.9},
+                   {-46.24, 4.73}, {-73.81, 34.17},  {-45.31, 56.08},  {-30.01, 79.78},
+                   {8.67, 92.76},  {21.58, 40.76},   {44.23, 41.04},   {51.08, 15.91}};
+    // Nearly on one line: the first sum is 1.8e-12, the second exactly 0.
+    Points flat = {{72.517070153605943, 37.25828256152991},
+                   {-33.919346718933241, 86.758978557382648},
+                   {84.559102698350358, 31.657859231952845}};
+    const std::tuple<Points*, double, Vector, double, double> cases[] = {
+        {&star,
+         0x1.b1e8b1a9fbe75p+13,
+         {-0x1.0b408a76921cbp+3, 0x1.82ae89f4196b5p+2},
+         0x1.088217f7337bep+25,
+         0x1.617dd1ae169cp+6},
+        {&flat, 0x1p-40, {0, 0x1.5555555555555p+4}, 0, -1},
+    };
+    for (const auto& [points, area, centroid, second_moment, radius] : cases) {
+        Polygon polygon = polygon_of(*points);
+        Vector c;
+        init_polygon(&polygon, &c);
+        EXPECT_EQ(std::tuple(polygon.area, c, polygon.second_moment),
+                  std::tuple(area, centroid, second_moment));
+        EXPECT_TRUE(radius < 0 || polygon.radius == radius) << polygon.radius;
+    }
+    // Areas so small that 1 / (6 A) overflows, A rounded to 0 or not: finite values.
+    for (const double h : {0x1p-537, 0x1p-536}) {
+        Points tiny = {{0, 0}, {0x1p-537, 0}, {0, h}};
+        Polygon polygon = polygon_of(tiny);
+        Vector c;
+        init_polygon(&polygon, &c);
+        for (const double v : {polygon.area, polygon.second_moment, polygon.radius, c.x, c.y,
+                               tiny[0].x, tiny[1].x, tiny[2].y}) {
+            EXPECT_TRUE(std::isfinite(v)) << "height " << h;
+        }
+    }
 }
 
 TEST(PolygonSearches, FirstEdgeMetAndTheCrossingList) {
@@ -190,6 +236,11 @@ TEST(SplitPolygon, ExactPiecesAndAllocationFailure) {
     const Points tip = {{0, 3}, {1, 2}, {0, 1}};
     const Points notched = {{0, 4}, {4, 4}, {4, 0}, {0, 0}, {0, 1}, {1, 2}, {0, 3}};
     EXPECT_EQ(cut(polygon_of(square), 1, 1, notch), (Cut{1, 3, 7, tip, notched}));
+    // A one-point chain from edge 0 to edge 2 of a triangle leaves two points
+    // on the far side: no second piece, but its count.
+    Points triangle = {{0, 0}, {0, 4}, {4, 0}}, corner = {{1, 1}};
+    EXPECT_EQ(cut(polygon_of(triangle), 0, 2, corner),
+              (Cut{1, 3, 2, {{0, 0}, {0, 4}, {1, 1}}, {}}));
     // Two points on one edge: no first piece, but its count.
     EXPECT_EQ(cut(polygon_of(square), 1, 1, slit),
               (Cut{1, 2, 6, {}, {{0, 4}, {4, 4}, {4, 0}, {0, 0}, {0, 1}, {0, 3}}}));
