@@ -65,10 +65,10 @@ TEST_F(GameTest, StartFailsAtTheHundredthRockOrWithoutMemory) {
     // The hundredth rock is made in its slot, then finds the list full; the
     // release still finds it through the slab.
     EXPECT_EQ(init_game(&game, 800, 600, 100), 0);
-    EXPECT_EQ(std::tuple(game.rocks.count, rock(99)->kind), std::tuple(100u, KIND_ROCK));
-    EXPECT_EQ(active_sprite(rock(99), game), nullptr);
-    EXPECT_EQ(activate_sprite(&game, rock(99)), 0);
-    EXPECT_EQ(game.active.count, 100u) << "a full list is left as it was";
+    EXPECT_EQ(std::tuple(game.rocks.count, rock(99)->kind, active_sprite(rock(99), game),
+                         activate_sprite(&game, rock(99)), game.active.count),
+              std::tuple(100u, KIND_ROCK, nullptr, 0, 100u))
+        << "a full list is left as it was";
     for (int skip = 0; skip < 2; ++skip) { // the rock slab, then the list's own
         release_game(&game);
         fail_malloc_after(skip);

@@ -18,9 +18,12 @@ SDL_Event key_event(Uint32 type, SDL_Keycode key) {
     return event;
 }
 
-static void record(const std::string& call) {
+// One call into the log: its name and its arguments.
+template <typename... Values> static void record(const char* call, Values... values) {
+    std::string entry = call;
+    ((entry += " " + std::to_string(values)), ...);
     if (seams.log.size() < MAX_RECORDED) {
-        seams.log.push_back(call);
+        seams.log.push_back(entry);
     }
 }
 
@@ -33,14 +36,12 @@ int __wrap_SDL_RenderDrawLine(SDL_Renderer*, int x1, int y1, int x2, int y2) {
     if (seams.lines.size() < MAX_RECORDED) {
         seams.lines.push_back(DrawnLine{x1, y1, x2, y2});
     }
-    record("line " + std::to_string(x1) + " " + std::to_string(y1) + " " + std::to_string(x2) +
-           " " + std::to_string(y2));
+    record("line", x1, y1, x2, y2);
     return 0;
 }
 
 int __wrap_SDL_SetRenderDrawColor(SDL_Renderer*, Uint8 r, Uint8 g, Uint8 b, Uint8 a) {
-    record("color " + std::to_string(r) + " " + std::to_string(g) + " " + std::to_string(b) + " " +
-           std::to_string(a));
+    record("color", r, g, b, a);
     return 0;
 }
 
@@ -52,7 +53,7 @@ int __wrap_SDL_RenderFillRect(SDL_Renderer*, const SDL_Rect* rect) {
 void __wrap_SDL_RenderPresent(SDL_Renderer*) { record("present"); }
 
 void __wrap_SDL_Delay(Uint32 ms) {
-    record("delay " + std::to_string(ms));
+    record("delay", ms);
     seams.clock += ms;
     if (++seams.frames <= seams.events_after_frame.size()) {
         const auto& more = seams.events_after_frame[seams.frames - 1];
