@@ -28,11 +28,12 @@ using Cut = std::tuple<int, uint32_t, uint32_t, Points, Points>; // result, coun
 constexpr double X = -99;                                        // an output that is not read
 
 Segment seg(double x, double y, double dx, double dy) { return Segment{{x, y}, {dx, dy}}; }
-Polygon polygon_of(Points& p) { return {p.data(), static_cast<uint32_t>(p.size()), 0, 0, 0, 0}; }
+// The derived fields start as junk, so that one left unset shows.
+Polygon polygon_of(Points& p) { return {p.data(), static_cast<uint32_t>(p.size()), 0, 9, 9, 9}; }
 
 // A cut, its pieces copied out (empty where no array was made) and released.
 Cut cut(const Polygon& polygon, int32_t a, int32_t b, Points& chain) {
-    Polygon p[2]{};
+    Polygon p[2]{{chain.data(), 0, 0, 0, 0, 0}, {chain.data(), 0, 0, 0, 0, 0}}; // unset shows
     const int result = split_polygon(polygon, a, b, chain.data(), chain.size(), &p[0], &p[1]);
     Points pieces[2];
     for (int i = 0; i < 2; ++i) {
@@ -189,30 +190,32 @@ TEST(PolygonSearches, FirstEdgeMetAndTheCrossingList) {
         {1, seg(3, 0, -2, 0), 1, {3, 0}, 2, -0.5, 1},
         {1, seg(6, 0, -8, 0), 2, {4, 0}, 2, 0.25, 1},  // the segment refused along edge 1
         {2, seg(2, 7, 0, -8), 1, {2, 2}, 2, 0.625, 1}, // ties: the lower edge wins
+        {1, seg(-2, 0, 8, 0), 1, {0, 0}, 2, 0.25, 1},  // twice the edge's length
     };
     for (const auto& [shape, s, edge, at, met, t, line_edge] : cases) {
         Vector point = none;
-        double ts[3] = {-7, -7, -7};
-        int32_t edges[3] = {-7, -7, -7};
+        double ts[4] = {-7, -7, -7, -7}, t1 = -7;
+        int32_t edges[4] = {-7, -7, -7, -7}, e1 = -7;
         const int32_t first = segment_first_intersects_polygon_at(shapes[shape], s, &point);
         const uint32_t count = line_intersects_polygon_at(shapes[shape], s, ts, edges, 3);
-        EXPECT_EQ(std::tuple(first, point, count, ts[0], edges[0], ts[2]),
-                  std::tuple(edge, at, met, t, line_edge, NO_CROSSING))
+        line_intersects_polygon_at(shapes[shape], s, &t1, &e1, 1);
+        EXPECT_EQ(std::tuple(first, point, count, ts[0], edges[0], ts[2], ts[3], edges[3], t1, e1),
+                  std::tuple(edge, at, met, t, line_edge, NO_CROSSING, -7.0, -7, t, line_edge))
             << s;
     }
     // Entered only below slot 0, so the list is not the 3 smallest: 4 is lost, an
     // equal 3 not entered; a carried entry stops at the first slot not greater.
     const double M = NO_CROSSING;
-    double t[3] = {M, M, M}, u[3] = {2, 2, 5};
-    int32_t e[3] = {-1, -1, -1}, f[3] = {20, 21, 50};
+    double t[4] = {M, M, M, 1}, u[4] = {2, 2, 5, 9}; // slot 3 lies beyond the list
+    int32_t e[4] = {-1, -1, -1, 7}, f[4] = {20, 21, 50, 9};
     for (const auto& [ti, ei] : {std::pair(5.0, 50), {3.0, 30}, {4.0, 40}, {3.0, 31}}) {
         insert_intersection(ti, ei, t, e, 3);
     }
     insert_intersection(0, 0, u, f, 3);
-    EXPECT_EQ(std::tuple(std::vector(t, t + 3), std::vector(e, e + 3)),
-              std::tuple(std::vector<double>{3, 5, M}, std::vector<int32_t>{30, 50, -1}));
-    EXPECT_EQ(std::tuple(std::vector(u, u + 3), std::vector(f, f + 3)),
-              std::tuple(std::vector<double>{0, 2, 5}, std::vector<int32_t>{0, 21, 50}));
+    EXPECT_EQ(std::tuple(std::vector(t, t + 4), std::vector(e, e + 4)),
+              std::tuple(std::vector<double>{3, 5, M, 1}, std::vector<int32_t>{30, 50, -1, 7}));
+    EXPECT_EQ(std::tuple(std::vector(u, u + 4), std::vector(f, f + 4)),
+              std::tuple(std::vector<double>{0, 2, 5, 9}, std::vector<int32_t>{0, 21, 50, 9}));
 }
 
 TEST(SplitPolygon, ExactPiecesAndAllocationFailure) {
@@ -234,30 +237,41 @@ TEST(SplitPolygon, ExactPiecesAndAllocationFailure) {
     Points triangle = {{0, 0}, {0, 4}, {4, 0}}, corner = {{1, 1}};
     EXPECT_EQ(cut(polygon_of(triangle), 0, 2, corner),
               (Cut{1, 3, 2, {{0, 0}, {0, 4}, {1, 1}}, {}}));
+    Points bent = {{1, 1}, {0.5, 0.5}};
+    EXPECT_EQ(std::get<2>(cut(polygon_of(triangle), 0, 2, bent)), 3u) << "three points: a piece";
+    // A four-point chain from edge 3 to edge 1 is turned round whole.
+    Points across = {{4, 1}, {3, 2}, {1, 2}, {0, 1}};
+    EXPECT_EQ(std::get<3>(cut(polygon_of(square), 3, 1, across)),
+              (Points{{0, 4}, {4, 4}, {4, 1}, {3, 2}, {1, 2}, {0, 1}}));
+    EXPECT_EQ(across, (Points{{0, 1}, {1, 2}, {3, 2}, {4, 1}}));
     // Two points on one edge: no first piece, but its count.
     EXPECT_EQ(cut(polygon_of(square), 1, 1, slit),
               (Cut{1, 2, 6, {}, {{0, 4}, {4, 4}, {4, 0}, {0, 0}, {0, 1}, {0, 3}}}));
     // Edge -1 compares as the largest unsigned number: the chain is turned round
     // and, no edge of the square, cuts nothing.
     EXPECT_EQ(std::get<0>(cut(polygon_of(square), -1, 1, notch)), 0);
+    EXPECT_EQ(std::get<0>(cut(polygon_of(square), 1, 4, notch)), 0);
     EXPECT_EQ(notch, tip);
     // The validator: three points or more in the game's winding, no zero-length
     // edge, every coordinate finite.
-    Points flat = {{0, 0}, {1, 0}, {2, 0}}, flipped = {{0, 0}, {0.5, 0}, {0.5, 0.5}},
-           doubled = {{0, 0}, {0, 0}, {0, 4}, {4, 4}}, nan_x = {{0, 0}, {0, 4}, {NAN, 4}},
+    Points small = {{0, 0}, {0, 0.5}, {0.5, 0}}, flat = {{0, 0}, {1, 0}, {2, 0}},
+           flipped = {{0, 0}, {0.5, 0}, {0.5, 0.5}}, doubled = {{0, 0}, {0, 0}, {0, 4}, {4, 4}},
+           closing = {{0, 0}, {0, 4}, {4, 4}, {0, 0}}, inf_x = {{1, -1}, {1, 1}, {INFINITY, 0}},
            nan_y = {{0, 0}, {0, 4}, {4, NAN}};
     std::vector<int> sound;
-    for (Points* p : {&square, &slit, &flat, &flipped, &doubled, &nan_x, &nan_y}) {
+    for (Points* p :
+         {&square, &triangle, &small, &slit, &flat, &flipped, &doubled, &closing, &inf_x, &nan_y}) {
         sound.push_back(polygon_is_sound(polygon_of(*p)));
     }
     sound.push_back(polygon_is_sound(Polygon{nullptr, 3, 1, 0, 0, 0}));
-    EXPECT_EQ(sound, (std::vector<int>{1, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(sound, (std::vector<int>{1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
     // Either allocation failing, or both, or the only one: no piece kept.
     for (const auto& [skip, fail, b] : {std::tuple(0, 1, 3), {1, 1, 3}, {0, 2, 3}, {0, 1, 1}}) {
         Points chain = {{0, 1}, {b == 3 ? 4.0 : 0.0, 3}};
         reset_seams();
         fail_malloc_after(skip, fail);
         const Cut c = cut(polygon_of(square), 1, b, chain);
+        EXPECT_EQ(seams.blocks, 0) << "a piece made before the failure is given back";
         reset_seams();
         EXPECT_EQ(c, (Cut{0, std::get<1>(c), std::get<2>(c), {}, {}}))
             << "skip " << skip << ", fail " << fail << ", edge " << b;

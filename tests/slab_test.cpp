@@ -71,4 +71,5 @@ TEST(Slab, InitFailureLeavesRecordUntouched) {
     EXPECT_EQ(init_slab(&slab, 4, 2), 1);
     EXPECT_EQ(std::tuple(slab.item_size, slab.count, slab.capacity), std::tuple(4u, 0u, 2u));
     release_slab(&slab);
+    EXPECT_EQ(std::tuple(slab.items, slab.count, slab.capacity), std::tuple(nullptr, 0u, 0u));
 }
