@@ -33,6 +33,9 @@ TEST(DrawWrappedSegment, ExactLinesAcrossBordersMarginsAndCorners) {
         {seg(-20, 100, 10, 0), {{779, 100, 789, 100}}},
         {seg(780, 100, 40, -20), {{20, 80, 0, 90}, {799, 90, 780, 100}}},
         {seg(785, 590, 20, 20), {{0, 5, 5, 10}, {794, 0, 799, 5}, {785, 590, 794, 599}}},
+        {seg(-1000, 300, 250, 0), {{0, 300, 49, 300}, {599, 300, 799, 300}}},
+        {seg(1590, 300, 20, 0), {{0, 300, 10, 300}, {790, 300, 799, 300}}},
+        {seg(0, 300, 799.9999, 0), {{0, 300, 799, 300}, {799, 300, 799, 300}}},
         {seg(5, 300, 2000, 0), {{0, 300, 799, 300}, {0, 300, 405, 300}, {5, 300, 799, 300}}},
         // Starting on the left border leaves a one-pixel line at the far one.
         {seg(0, 300, 10, 0), {{0, 300, 9, 300}, {799, 300, 799, 300}}},
@@ -64,6 +67,8 @@ TEST(DrawWrappedSegment, UndrawableInputsAndTinyFieldsEndPromptlyAndDrawNothing)
         {seg(NAN, 300, 10, 0), FIELD},
         {seg(-INFINITY, 300, INFINITY, 0), FIELD},
         {seg(-1e6 - 10, 300, 5, 0), FIELD},
+        {seg(1e6, 300, 1000, 0), FIELD},
+        {seg(300, 1e6, 0, 1000), FIELD},
         {seg(400, 600 + 1e6 + 10, 0, -5), FIELD},
         {seg(100, 100, 10, 10), {0.0002, 600}},
         {seg(100, 100, 10, 10), {800, INFINITY}},
@@ -89,6 +94,7 @@ TEST(DrawWrappedSegment, UndrawableInputsAndTinyFieldsEndPromptlyAndDrawNothing)
     draw_segment(nullptr, seg(0, -2147483649.0, 0, 0));
     draw_ywrapped_segment(nullptr, seg(900.5, 590, -5, 20), 600);
     draw_ywrapped_segment(nullptr, seg(100, INFINITY, 10, 10), 600);
+    draw_ywrapped_segment(nullptr, seg(100, 1e6, 0, 1000), 600);
     draw_ywrapped_segment(nullptr, seg(NAN, 100, 10, 10), 600);
     EXPECT_EQ(seams.lines, (Lines{{-1, 2, 1, 2},
                                   {INT_MAX, INT_MIN, INT_MAX, INT_MIN},

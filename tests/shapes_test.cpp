@@ -204,9 +204,10 @@ TEST(PolygonSearches, FirstEdgeMetAndTheCrossingList) {
             << s;
     }
     // Entered only below slot 0, so the list is not the 3 smallest: 4 is lost, an
-    // equal 3 not entered; a carried entry stops at the first slot not greater.
+    // equal 3 not entered; a carried entry moves down while the slots below hold
+    // larger parameters, and never past the last slot.
     const double M = NO_CROSSING;
-    double t[4] = {M, M, M, 1}, u[4] = {2, 2, 5, 9}; // slot 3 lies beyond the list
+    double t[4] = {M, M, M, 1}, u[4] = {2, 3, 5, 9}; // slot 3 lies beyond the list
     int32_t e[4] = {-1, -1, -1, 7}, f[4] = {20, 21, 50, 9};
     for (const auto& [ti, ei] : {std::pair(5.0, 50), {3.0, 30}, {4.0, 40}, {3.0, 31}}) {
         insert_intersection(ti, ei, t, e, 3);
@@ -215,7 +216,7 @@ TEST(PolygonSearches, FirstEdgeMetAndTheCrossingList) {
     EXPECT_EQ(std::tuple(std::vector(t, t + 4), std::vector(e, e + 4)),
               std::tuple(std::vector<double>{3, 5, M, 1}, std::vector<int32_t>{30, 50, -1, 7}));
     EXPECT_EQ(std::tuple(std::vector(u, u + 4), std::vector(f, f + 4)),
-              std::tuple(std::vector<double>{0, 2, 5, 9}, std::vector<int32_t>{0, 21, 50, 9}));
+              std::tuple(std::vector<double>{0, 2, 3, 9}, std::vector<int32_t>{0, 20, 21, 9}));
 }
 
 TEST(SplitPolygon, ExactPiecesAndAllocationFailure) {
@@ -238,7 +239,9 @@ TEST(SplitPolygon, ExactPiecesAndAllocationFailure) {
     EXPECT_EQ(cut(polygon_of(triangle), 0, 2, corner),
               (Cut{1, 3, 2, {{0, 0}, {0, 4}, {1, 1}}, {}}));
     Points bent = {{1, 1}, {0.5, 0.5}};
-    EXPECT_EQ(std::get<2>(cut(polygon_of(triangle), 0, 2, bent)), 3u) << "three points: a piece";
+    EXPECT_EQ(std::get<4>(cut(polygon_of(triangle), 0, 2, bent)),
+              (Points{{4, 0}, {1, 1}, {0.5, 0.5}}))
+        << "three points: a piece";
     // A four-point chain from edge 3 to edge 1 is turned round whole.
     Points across = {{4, 1}, {3, 2}, {1, 2}, {0, 1}};
     EXPECT_EQ(std::get<3>(cut(polygon_of(square), 3, 1, across)),
