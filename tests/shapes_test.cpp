@@ -207,16 +207,19 @@ TEST(PolygonSearches, FirstEdgeMetAndTheCrossingList) {
     // equal 3 not entered; a carried entry moves down while the slots below hold
     // larger parameters, and never past the last slot.
     const double M = NO_CROSSING;
-    double t[4] = {M, M, M, 1}, u[4] = {2, 3, 5, 9}; // slot 3 lies beyond the list
-    int32_t e[4] = {-1, -1, -1, 7}, f[4] = {20, 21, 50, 9};
+    double t[4] = {M, M, M, 1}, u[4] = {2, 3, 5, 9}, v[4] = {2, 2, 5, 9}; // slot 3: beyond
+    int32_t e[4] = {-1, -1, -1, 7}, f[4] = {20, 21, 50, 9}, g[4] = {20, 21, 50, 9};
     for (const auto& [ti, ei] : {std::pair(5.0, 50), {3.0, 30}, {4.0, 40}, {3.0, 31}}) {
         insert_intersection(ti, ei, t, e, 3);
     }
     insert_intersection(0, 0, u, f, 3);
+    insert_intersection(0, 0, v, g, 3);
     EXPECT_EQ(std::tuple(std::vector(t, t + 4), std::vector(e, e + 4)),
               std::tuple(std::vector<double>{3, 5, M, 1}, std::vector<int32_t>{30, 50, -1, 7}));
     EXPECT_EQ(std::tuple(std::vector(u, u + 4), std::vector(f, f + 4)),
               std::tuple(std::vector<double>{0, 2, 3, 9}, std::vector<int32_t>{0, 20, 21, 9}));
+    EXPECT_EQ(std::tuple(std::vector(v, v + 4), std::vector(g, g + 4)),
+              std::tuple(std::vector<double>{0, 2, 5, 9}, std::vector<int32_t>{0, 21, 50, 9}));
 }
 
 TEST(SplitPolygon, ExactPiecesAndAllocationFailure) {
