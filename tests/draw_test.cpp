@@ -69,6 +69,7 @@ TEST(DrawWrappedSegment, UndrawableInputsAndTinyFieldsEndPromptlyAndDrawNothing)
         {seg(-1e6 - 10, 300, 5, 0), FIELD},
         {seg(1e6, 300, 1000, 0), FIELD},
         {seg(300, 1e6, 0, 1000), FIELD},
+        {seg(0, 5e5, 1e6, 6e5), FIELD}, // the far end is out of reach, and only along y
         {seg(400, 600 + 1e6 + 10, 0, -5), FIELD},
         {seg(100, 100, 10, 10), {0.0002, 600}},
         {seg(100, 100, 10, 10), {800, INFINITY}},
