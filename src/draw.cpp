@@ -18,14 +18,18 @@ bool to_pixel(double value, int* pixel) {
 }
 
 // A field axis of this size can be wrapped, and the values along it lie close
-// enough that the stepwise wrap ends after a bounded number of steps: within
-// DRAW_REACH pixels of the field, and within a million periods of it.
+// enough that the stepwise wrap ends after a bounded number of steps. Each pass
+// moves or cuts by at most one period, so the passes are bounded by the field's
+// own size in periods (the margin alone takes WRAP_MARGIN / period of them) plus
+// the distance outside it: both are held to DRAW_PERIODS. A field barely wider
+// than 2 * WRAP_MARGIN would otherwise take billions of passes, or, once the
+// period is below the rounding of the coordinates, never end.
 bool wrappable(double size, double from, double to) {
     const double period = size - 2 * WRAP_MARGIN;
-    if (!(period > 0) || !std::isfinite(size)) {
+    if (!(period > 0) || !std::isfinite(size) || !(size <= DRAW_PERIODS * period)) {
         return false;
     }
-    const double reach = std::fmin(DRAW_REACH, 1e6 * period);
+    const double reach = std::fmin(DRAW_REACH, DRAW_PERIODS * period);
     return from >= -reach && from <= size + reach && to >= -reach && to <= size + reach;
 }
 

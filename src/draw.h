@@ -12,9 +12,10 @@
 //   order they are cut: the overhang beyond the far border first, the rest last.
 // - The caller sets the draw colour; nothing here changes it, keeps state or
 //   allocates.
-// - A segment that is not finite, lies more than DRAW_REACH pixels (or a million
-//   field periods) outside the field, or a field no larger than 2 * WRAP_MARGIN,
-//   draws nothing: the stepwise wrap would otherwise not end.
+// - A segment that is not finite, lies more than DRAW_REACH pixels (or
+//   DRAW_PERIODS field periods) outside the field, or a field no larger than
+//   2 * WRAP_MARGIN or more than DRAW_PERIODS periods wide, draws nothing: the
+//   stepwise wrap would otherwise take ages or not end.
 #pragma once
 
 #include "shapes.h"
@@ -27,6 +28,10 @@ constexpr double WRAP_MARGIN = 0.0001;
 
 // How far outside the field a drawable segment may reach (pixels).
 constexpr double DRAW_REACH = 1e6;
+
+// Most periods a drawable field axis may span, and a drawable segment may lie
+// outside the field: the number of wrap passes one axis may take.
+constexpr double DRAW_PERIODS = 1e6;
 
 // One line from origin to origin + direction.
 void draw_segment(SDL_Renderer* renderer, Segment segment);

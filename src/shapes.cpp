@@ -128,9 +128,12 @@ void init_polyline(Polygon* polygon) {
 //   J = sum w (a.a + a.b + b.b)     = 12 times the signed polar second moment
 //   second_moment = |J area / (6 K)| = |J| / 12
 // Taking absolute values makes area and second moment positive for either
-// winding. An outline of zero area (S exactly 0: no vertices, one, two, or all
-// on one line) has no centroid by these formulas; it gets area and second moment
-// 0 and the mean of its vertices as centroid, so every value stays finite.
+// winding. An outline of zero area (no vertices, one, two, or all on one line)
+// has no centroid by these formulas; it gets area and second moment 0 and the
+// mean of its vertices as centroid, so every value stays finite. So does one
+// whose centroid overflows: an area so small (subnormal) that 1 / (6 A) is
+// infinite, though S need not be 0 for that and A can be nonzero, or a tiny area
+// left over from large cancelling terms, as in a self-crossing outline.
 void init_polygon(Polygon* polygon, Vector* centroid) {
     Vector scratch;
     Vector* c = centroid != nullptr ? centroid : &scratch;
@@ -153,7 +156,10 @@ void init_polygon(Polygon* polygon, Vector* centroid) {
         Sy += (a.y + b.y) * w;
     }
 
-    if (S == 0) {
+    const double A = S * 0.5;
+    const double f = 1 / (A * 6);
+    const Vector centre{Sx * f, Sy * f};
+    if (!std::isfinite(centre.x) || !std::isfinite(centre.y)) {
         Vector sum{0, 0};
         for (uint32_t i = 0; i < n; ++i) {
             sum = vector_add(sum, p[i]);
@@ -169,9 +175,7 @@ void init_polygon(Polygon* polygon, Vector* centroid) {
         return;
     }
 
-    const double A = S * 0.5;
-    const double f = 1 / (A * 6);
-    *c = Vector{Sx * f, Sy * f};
+    *c = centre;
     polygon->area = std::fabs(A);
 
     for (uint32_t i = 0; i < n; ++i) {
@@ -188,8 +192,10 @@ void init_polygon(Polygon* polygon, Vector* centroid) {
         J += w * ((a.x * a.x + a.y * a.y) + (a.x * b.x + a.y * b.y) + (b.x * b.x + b.y * b.y));
     }
     // K can round to exactly 0 for a nearly collinear outline whose first sum did
-    // not: its second moment is then taken as 0 rather than infinite.
-    polygon->second_moment = K == 0 ? 0 : std::fabs(J * polygon->area / (6 * K));
+    // not, or to far less than the area when large terms cancel: its second
+    // moment is then taken as 0 rather than infinite or not a number.
+    const double second_moment = std::fabs(J * polygon->area / (6 * K));
+    polygon->second_moment = std::isfinite(second_moment) ? second_moment : 0;
     polygon_update_bounds(polygon);
 }
 

@@ -14,39 +14,66 @@ void fail_malloc_after(int skip, int count) {
 SDL_Event key_event(Uint32 type, SDL_Keycode key) {
     SDL_Event event{};
     event.type = type;
-    event.key.type = type;
-    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
     event.key.keysym.sym = key;
     return event;
 }
 
-extern "C" {
-
-int __real_SDL_RenderDrawLine(SDL_Renderer* renderer, int x1, int y1, int x2, int y2);
-void* __real_malloc(size_t size);
-
-int __wrap_SDL_RenderDrawLine(SDL_Renderer* renderer, int x1, int y1, int x2, int y2) {
-    seams.lines.push_back(DrawnLine{x1, y1, x2, y2});
-    return seams.pass_lines ? __real_SDL_RenderDrawLine(renderer, x1, y1, x2, y2) : 0;
-}
-
-void __wrap_SDL_RenderPresent(SDL_Renderer* renderer) {
-    (void)renderer;
-    ++seams.presented;
-}
-
-void __wrap_SDL_Delay(Uint32 ms) {
-    seams.delays.push_back(ms);
-    seams.clock += ms;
-    const size_t frame = seams.delays.size();
-    if (frame <= seams.events_after_frame.size()) {
-        for (SDL_Event event : seams.events_after_frame[frame - 1]) {
-            SDL_PushEvent(&event);
-        }
+// One call into the log: its name and its arguments.
+template <typename... Values> static void record(const char* call, Values... values) {
+    std::string entry = call;
+    ((entry += " " + std::to_string(values)), ...);
+    if (seams.log.size() < MAX_RECORDED) {
+        seams.log.push_back(entry);
     }
 }
 
-Uint32 __wrap_SDL_GetTicks(void) { return seams.clock; }
+extern "C" {
+
+void* __real_malloc(size_t size);
+void __real_free(void* p);
+
+int __wrap_SDL_RenderDrawLine(SDL_Renderer*, int x1, int y1, int x2, int y2) {
+    if (seams.lines.size() < MAX_RECORDED) {
+        seams.lines.push_back(DrawnLine{x1, y1, x2, y2});
+    }
+    record("line", x1, y1, x2, y2);
+    return 0;
+}
+
+int __wrap_SDL_SetRenderDrawColor(SDL_Renderer*, Uint8 r, Uint8 g, Uint8 b, Uint8 a) {
+    record("color", r, g, b, a);
+    return 0;
+}
+
+int __wrap_SDL_RenderFillRect(SDL_Renderer*, const SDL_Rect* rect) {
+    record(rect == nullptr ? "fill" : "fill part");
+    return 0;
+}
+
+void __wrap_SDL_RenderPresent(SDL_Renderer*) { record("present"); }
+
+void __wrap_SDL_Delay(Uint32 ms) {
+    record("delay", ms);
+    seams.clock += ms;
+    if (++seams.frames <= seams.events_after_frame.size()) {
+        const auto& more = seams.events_after_frame[seams.frames - 1];
+        seams.events.insert(seams.events.end(), more.begin(), more.end());
+    }
+}
+
+Uint32 __wrap_SDL_GetTicks(void) {
+    record("ticks");
+    return seams.clock;
+}
+
+int __wrap_SDL_PollEvent(SDL_Event* event) {
+    if (seams.events.empty()) {
+        return 0;
+    }
+    *event = seams.events.front();
+    seams.events.pop_front();
+    return 1;
+}
 
 void* __wrap_malloc(size_t size) {
     if (seams.fail_malloc_skip == 0 && seams.fail_malloc_count > 0) {
@@ -56,7 +83,14 @@ void* __wrap_malloc(size_t size) {
     if (seams.fail_malloc_skip > 0) {
         --seams.fail_malloc_skip;
     }
-    return __real_malloc(size);
+    void* p = __real_malloc(size);
+    seams.blocks += p != nullptr;
+    return p;
+}
+
+void __wrap_free(void* p) {
+    seams.blocks -= p != nullptr;
+    __real_free(p);
 }
 
 } // extern "C"

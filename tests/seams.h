@@ -1,13 +1,15 @@
 // Seams between the game and SDL (and the heap) in the test build. The test
-// binary is linked with --wrap for SDL_RenderDrawLine, SDL_RenderPresent,
-// SDL_Delay, SDL_GetTicks and malloc, so every call the game makes lands here.
+// binary is linked with --wrap for the SDL calls below and for malloc and free,
+// so every call the game makes lands here; no SDL renderer or event queue is
+// needed.
 #pragma once
 
 #include <SDL.h>
 
 #include <cstddef>
-#include <cstdint>
+#include <deque>
 #include <ostream>
+#include <string>
 #include <vector>
 
 // One line as the game handed it to SDL_RenderDrawLine.
@@ -21,17 +23,22 @@ inline void PrintTo(const DrawnLine& line, std::ostream* out) {
 }
 
 struct Seams {
-    std::vector<DrawnLine> lines; // every line drawn, in call order
-    bool pass_lines = false;      // also hand lines on to SDL (pixels wanted)
-    int presented = 0;            // SDL_RenderPresent calls
-    std::vector<Uint32> delays;   // SDL_Delay arguments; no real sleep happens
+    std::vector<DrawnLine> lines; // lines drawn, in call order (at most MAX_RECORDED)
+    // Every SDL call in order, at most MAX_RECORDED: "ticks", "color r g b a",
+    // "fill", "line x1 y1 x2 y2", "present", "delay ms".
+    std::vector<std::string> log;
     Uint32 clock = 0;             // what SDL_GetTicks returns; each delay advances it
-    // Events pushed into SDL's queue during the delay that ends frame k (from 1),
-    // so that they are read at the start of frame k + 1.
+    std::deque<SDL_Event> events; // what SDL_PollEvent yields
+    // Events queued during the delay that ends frame k (from 1), so that they are
+    // read at the start of frame k + 1.
     std::vector<std::vector<SDL_Event>> events_after_frame;
+    size_t frames = 0;         // SDL_Delay calls
     int fail_malloc_skip = -1; // malloc calls to let through before failing; -1 off
     int fail_malloc_count = 0; // how many calls fail once failing starts
+    long blocks = 0;           // blocks from malloc not yet freed
 };
+
+constexpr size_t MAX_RECORDED = 100000;
 
 extern Seams seams;
 
