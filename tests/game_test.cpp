@@ -69,7 +69,8 @@ TEST_F(GameTest, StartFailsAtTheHundredthRockOrWithoutMemory) {
                          activate_sprite(&game, rock(99)), game.active.count),
               std::tuple(100u, KIND_ROCK, nullptr, 0, 100u))
         << "a full list is left as it was";
-    for (int skip = 0; skip < 2; ++skip) { // the rock slab, then the list's own
+    // The rock slab, the list's own, then the second rock's outline.
+    for (int skip : {0, 1, 3}) {
         release_game(&game);
         fail_malloc_after(skip);
         EXPECT_EQ(init_game(&game, 800, 600, 4), 0) << "malloc " << skip << " failing";
