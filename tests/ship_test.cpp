@@ -112,24 +112,28 @@ TEST_F(ShipTest, KeysSetAndClearTheirBits) {
 TEST_F(ShipTest, TurnsByKeysAndRetro) {
     const double side = 50 * std::sin(0.02);
     const double along = 50 * std::cos(0.02);
-    const int32_t R = CONTROL_RETRO;
-    // Controls, velocity, turn (NAN: none).
-    const double cases[][4] = {{CONTROL_LEFT, 0, 0, L},
-                               {CONTROL_RIGHT, 0, 0, -L},
-                               {CONTROL_LEFT | CONTROL_RIGHT, 0, 0, NAN},
-                               {0, 0, 0, NAN},
-                               {R | CONTROL_LEFT, 0, 0, NAN},   // at rest, left ignored
-                               {R, 0, -50, L},                  // along the motion
-                               {R, 0.0025, -50, L},             // along, a lean in the dead zone
-                               {R, 0, -0.01, L},                // along, slowly
-                               {R | CONTROL_RIGHT, 0, 50, NAN}, // against the motion
-                               {R, -0.0045, 50, NAN},           // against, in the dead zone
-                               {R, 0.0075, 50, std::atan2(0.0075, 50)}, // just past it
-                               {R, side, along, 0.02},                  // right of behind
-                               {R, -side, along, -0.02},                // left of behind
-                               {R, side, -along, 0.02},                 // right of ahead
-                               {R, 50, 0, L},                           // sideways right
-                               {R | CONTROL_LEFT, -50, 0, -L}};         // sideways left
+    const double l = CONTROL_LEFT, r = CONTROL_RIGHT, lr = l + r, R = CONTROL_RETRO, no = NAN;
+    const double Rl = R + l, Rr = R + r, past = std::atan2(0.0075, 50);
+    // Controls, velocity, turn (none: NAN). Left, right, both, neither; retro at
+    // rest with left ignored; retro along the motion, with a lean in the dead
+    // zone, slowly; against the motion, in the dead zone, just past it; 0.02 right
+    // of behind, left of behind, right of ahead; sideways right and left.
+    const double cases[][4] = {{l, 0, 0, L},
+                               {r, 0, 0, -L},
+                               {lr, 0, 0, no},
+                               {0, 0, 0, no},
+                               {Rl, 0, 0, no},
+                               {R, 0, -50, L},
+                               {R, 0.0025, -50, L},
+                               {R, 0, -0.01, L},
+                               {Rr, 0, 50, no},
+                               {R, -0.0045, 50, no},
+                               {R, 0.0075, 50, past},
+                               {R, side, along, 0.02},
+                               {R, -side, along, -0.02},
+                               {R, side, -along, 0.02},
+                               {R, 50, 0, L},
+                               {Rl, -50, 0, -L}};
     for (const auto& c : cases) {
         init_ship(&ship, 400, 300);
         ship.controls = static_cast<int32_t>(c[0]);
@@ -301,23 +305,8 @@ TEST_F(ShipTest, MissileAtTheEndOfItsLifeCracksNothing) {
     }
 }
 
-TEST_F(ShipTest, HandlesOnlyTheListedPairs) {
-    game.world_size = FIELD;
-    Sprite a = square(KIND_ROCK, 100, 100);
-    Sprite b = square(KIND_ROCK, 115, 103);
-    a.velocity = Vector{50, 0};
-    b.velocity = Vector{-50, 0};
-    Sprite* list[] = {&a, &b};
-    handle_collisions(list, 0, &game);
-    handle_collisions(list, 1, &game);
-    EXPECT_TRUE(a.velocity.x == 50 && b.velocity.x == -50);
-    handle_collisions(list, 2, &game);
-    EXPECT_TRUE(a.velocity.x < 50 && a.velocity.y < 0 && b.velocity.x > -50)
-        << "the earlier entry first, as measured";
-}
-
 // Two squares meeting head on, the normal from the second toward the first.
-TEST_F(ShipTest, RulesByKind) {
+TEST_F(ShipTest, RulesByKindAndPairOrder) {
     game.world_size = FIELD;
     const int32_t R = KIND_ROCK, S = KIND_SHIP, M = KIND_MISSILE, F = KIND_FRAGMENT;
     const int32_t D = KIND_DEAD;
@@ -336,6 +325,19 @@ TEST_F(ShipTest, RulesByKind) {
                       values(c[3], c[4], c[2] ? -45 : 50, c[2] ? 45 : -50), 1e-12,
                       std::to_string(c[0]) + "," + std::to_string(c[1]));
     }
+
+    // Only the listed pairs are handled, the earlier entry first, as measured.
+    Sprite a = square(KIND_ROCK, 100, 100);
+    Sprite b = square(KIND_ROCK, 115, 103);
+    a.velocity = Vector{50, 0};
+    b.velocity = Vector{-50, 0};
+    Sprite* list[] = {&a, &b};
+    handle_collisions(list, 0, &game);
+    handle_collisions(list, 1, &game);
+    EXPECT_TRUE(a.velocity.x == 50 && b.velocity.x == -50);
+    handle_collisions(list, 2, &game);
+    EXPECT_TRUE(a.velocity.x < 50 && a.velocity.y < 0 && b.velocity.x > -50)
+        << "the earlier entry first, as measured";
 }
 
 // A missile touching rocks A and B (and N touching A) cracks the one that

@@ -144,17 +144,19 @@ TEST(SpriteMotion, SidesArePlacedAsDrawn) {
     }
 }
 
+// Exactly touching, 10 apart across the edge, 20 apart across the other one:
+// apart, until one radius grows by 0.001.
 TEST(SpriteDetection, BoundsMeasuredOnTheTorus) {
-    const Sprite cases[][2] = {{disc(100, 100, 30), disc(150, 100, 20)}, // exactly touching
-                               {disc(5, 300, 5), disc(795, 300, 5)},     // 10 apart across the edge
-                               {disc(400, 10, 10), disc(400, 590, 10)}}; // 20 apart
+    const double cases[][6] = {
+        {100, 100, 30, 150, 100, 20}, {5, 300, 5, 795, 300, 5}, {400, 10, 10, 400, 590, 10}};
     for (const auto& c : cases) {
-        Sprite a = c[0];
-        EXPECT_EQ(sprite_bounds_overlap(a, c[1], FIELD), 0) << a.position.x << "," << a.position.y;
+        Sprite a = disc(c[0], c[1], c[2]);
+        const Sprite b = disc(c[3], c[4], c[5]);
+        EXPECT_EQ(sprite_bounds_overlap(a, b, FIELD), 0) << c[0] << "," << c[1];
         a.polygon.radius += 0.001;
-        EXPECT_TRUE(sprite_bounds_overlap(a, c[1], FIELD) == 1 &&
-                    sprite_bounds_overlap(c[1], a, FIELD) == 1)
-            << a.position.x << "," << a.position.y;
+        EXPECT_TRUE(sprite_bounds_overlap(a, b, FIELD) == 1 &&
+                    sprite_bounds_overlap(b, a, FIELD) == 1)
+            << c[0] << "," << c[1];
     }
 }
 
@@ -187,14 +189,14 @@ TEST(SpriteDetection, ContactPointAndNormal) {
 }
 
 TEST(SpriteBounce, HeadOnPartingSlidingAndNormalLength) {
-    // Velocities of a and b, the normal, then the velocities after.
-    const double cases[][10] = {{50, 0, -50, 0, -1, 0, -45, 0, 45, 0},    // head on
-                                {50, 0, -50, 0, -3, 0, -45, 0, 45, 0},    // any length
-                                {50, 0, -50, 0, -0.25, 0, -45, 0, 45, 0}, //
-                                {50, 0, -50, 0, 1, 0, 50, 0, -50, 0},     // reversed: parting
-                                {-50, 0, 50, 0, -1, 0, -50, 0, 50, 0},    // parting
-                                {0, 30, 0, -30, -1, 0, 0, 30, 0, -30},    // sliding
-                                {50, 0, -50, 0, 0, 0, 50, 0, -50, 0}};    // normals that cancel
+    // Velocities of a and b, the normal, then the velocities after: head on,
+    // with normals of any length; reversed or parting; sliding; normals that
+    // cancel.
+    const double cases[][10] = {
+        {50, 0, -50, 0, -1, 0, -45, 0, 45, 0},    {50, 0, -50, 0, -3, 0, -45, 0, 45, 0},
+        {50, 0, -50, 0, -0.25, 0, -45, 0, 45, 0}, {50, 0, -50, 0, 1, 0, 50, 0, -50, 0},
+        {-50, 0, 50, 0, -1, 0, -50, 0, 50, 0},    {0, 30, 0, -30, -1, 0, 0, 30, 0, -30},
+        {50, 0, -50, 0, 0, 0, 50, 0, -50, 0}};
     for (const auto& c : cases) {
         Sprite a = body(square(10), 100, 100);
         Sprite b = body(square(10), 120, 100);
@@ -213,9 +215,6 @@ TEST(SpriteBounce, HeadOnPartingSlidingAndNormalLength) {
 TEST(SpriteBounce, ImpulseKeepsMomentaAndRestitution) {
     std::mt19937 random(11);
     std::uniform_real_distribution<double> unit(-1, 1);
-    auto material = [](const Sprite& s, Vector r) { // velocity of the material at r
-        return vector_add(s.velocity, vector_scale(Vector{r.y, -r.x}, s.angular_velocity));
-    };
     // Momentum, angular momentum about a's centre (b's at c), twice the energy.
     auto totals = [](const Sprite& a, const Sprite& b, Vector c) {
         const Vector p =
@@ -237,22 +236,26 @@ TEST(SpriteBounce, ImpulseKeepsMomentaAndRestitution) {
         b.velocity = Vector{100 * unit(random), 100 * unit(random)};
         a.angular_velocity = 2 * unit(random);
         b.angular_velocity = 2 * unit(random);
-        const Vector ra{12 + 3 * unit(random), 15 * unit(random)};
+        const Vector point = vector_add(a.position, {12 + 3 * unit(random), 15 * unit(random)});
         const Vector cb{25, b.position.y - 300};
-        const Vector rb = vector_sub(ra, cb);
         const Vector normal = vector_scale(Vector{unit(random), unit(random)}, 1 + unit(random));
-        const double vn = vector_dot(vector_sub(material(a, ra), material(b, rb)), normal);
+        // The material's velocities at the point, their difference along the normal.
+        auto approach = [&] {
+            return vector_dot(
+                vector_sub(linear_velocity(a, point, FIELD), linear_velocity(b, point, FIELD)),
+                normal);
+        };
+        const double vn = approach();
         const std::vector<double> before = totals(a, b, cb);
         const double spins[2] = {a.angular_velocity, b.angular_velocity};
-        bounce_sprite_pair(&a, &b, FIELD, vector_add(a.position, ra), normal);
+        bounce_sprite_pair(&a, &b, FIELD, point, normal);
         const std::vector<double> after = totals(a, b, cb);
         if (vn >= 0) {
             EXPECT_EQ(after, before) << trial;
             continue;
         }
         ++bounced;
-        const double parting = vector_dot(vector_sub(material(a, ra), material(b, rb)), normal);
-        EXPECT_NEAR(parting, -0.9 * vn, 1e-9 * std::fabs(vn)) << trial;
+        EXPECT_NEAR(approach(), -0.9 * vn, 1e-9 * std::fabs(vn)) << trial;
         expect_values({after[0], after[1], after[2]}, {before[0], before[1], before[2]},
                       1e-9 * std::fabs(before[3]), "momenta");
         EXPECT_LT(after[3], before[3]) << trial;
@@ -297,12 +300,13 @@ TEST(SpriteDraw, OutlineInItsColour) {
 }
 
 TEST(SpriteSeparation, PushesAlongTheLineOfCentres) {
-    // a's centre and radius, b's, then where b is pushed.
+    // a's centre and radius, b's, then where b is pushed: across the edge,
+    // pushed past it, upward, and from one centre along +x.
     const double cases[][8] = {{100, 100, 30, 130, 100, 20, 150.2, 100},
-                               {790, 300, 30, 10, 300, 20, 40.3, 300},     // across the edge
-                               {770, 300, 30, 790, 300, 20, 20.3002, 300}, // pushed past it
-                               {100, 100, 30, 100, 70, 20, 100, 49.8},     // upward
-                               {400, 300, 30, 400, 300, 20, 450.5, 300}};  // one centre: +x
+                               {790, 300, 30, 10, 300, 20, 40.3, 300},
+                               {770, 300, 30, 790, 300, 20, 20.3002, 300},
+                               {100, 100, 30, 100, 70, 20, 100, 49.8},
+                               {400, 300, 30, 400, 300, 20, 450.5, 300}};
     for (const auto& c : cases) {
         Sprite b = disc(c[3], c[4], c[5]);
         shift_sprite_away_from(disc(c[0], c[1], c[2]), &b, FIELD);
