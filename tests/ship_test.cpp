@@ -110,30 +110,18 @@ TEST_F(ShipTest, KeysSetAndClearTheirBits) {
 // From the heading (0, -1) a turn by a gives (-sin a, -cos a); a spin of 2 goes
 // on when the ship does not turn and stops when it does.
 TEST_F(ShipTest, TurnsByKeysAndRetro) {
-    const double side = 50 * std::sin(0.02);
-    const double along = 50 * std::cos(0.02);
+    const double x = 50 * std::sin(0.02), y = 50 * std::cos(0.02); // 0.02 off the line
     const double l = CONTROL_LEFT, r = CONTROL_RIGHT, lr = l + r, R = CONTROL_RETRO, no = NAN;
     const double Rl = R + l, Rr = R + r, past = std::atan2(0.0075, 50);
     // Controls, velocity, turn (none: NAN). Left, right, both, neither; retro at
     // rest with left ignored; retro along the motion, with a lean in the dead
     // zone, slowly; against the motion, in the dead zone, just past it; 0.02 right
     // of behind, left of behind, right of ahead; sideways right and left.
-    const double cases[][4] = {{l, 0, 0, L},
-                               {r, 0, 0, -L},
-                               {lr, 0, 0, no},
-                               {0, 0, 0, no},
-                               {Rl, 0, 0, no},
-                               {R, 0, -50, L},
-                               {R, 0.0025, -50, L},
-                               {R, 0, -0.01, L},
-                               {Rr, 0, 50, no},
-                               {R, -0.0045, 50, no},
-                               {R, 0.0075, 50, past},
-                               {R, side, along, 0.02},
-                               {R, -side, along, -0.02},
-                               {R, side, -along, 0.02},
-                               {R, 50, 0, L},
-                               {Rl, -50, 0, -L}};
+    const double cases[][4] = {
+        {l, 0, 0, L},      {r, 0, 0, -L},        {lr, 0, 0, no},        {0, 0, 0, no},
+        {Rl, 0, 0, no},    {R, 0, -50, L},       {R, 0.0025, -50, L},   {R, 0, -0.01, L},
+        {Rr, 0, 50, no},   {R, -0.0045, 50, no}, {R, 0.0075, 50, past}, {R, x, y, 0.02},
+        {R, -x, y, -0.02}, {R, x, -y, 0.02},     {R, 50, 0, L},         {Rl, -50, 0, -L}};
     for (const auto& c : cases) {
         init_ship(&ship, 400, 300);
         ship.controls = static_cast<int32_t>(c[0]);
@@ -145,11 +133,10 @@ TEST_F(ShipTest, TurnsByKeysAndRetro) {
                       {-std::sin(turn), -std::cos(turn), std::isnan(c[3]) ? 2.0 : 0.0},
                       std::isnan(c[3]) ? 0 : 1e-12, "turn " + std::to_string(&c - cases));
     }
-}
 
-// Facing along its motion, the ship swings round at the full rate, by the
-// shorter way, and stops facing against it.
-TEST_F(ShipTest, RetroSwingsRoundAndStops) {
+    // Facing along its motion, the ship swings round at the full rate, by the
+    // shorter way, and stops facing against it.
+    init_ship(&ship, 400, 300);
     ship.velocity = Vector{0, -50};
     ship.controls = CONTROL_RETRO;
     int turning_steps = 0;

@@ -89,17 +89,14 @@ TEST(SpriteInit, MassPropertiesFromTheOutline) {
 
 TEST(SpriteMotion, WrapsIntoTheFieldByItsPeriod) {
     // Coordinate, field size, wrapped coordinate.
-    const double cases[] = {799.99995,    800, 0.00015,
-                            -0.5,         800, 799.4998,
-                            0.0001,       800, 0.0001,
-                            100 - 0.0001, 100, 100 - 0.0001,
-                            60,           50,  10.0002,
-                            -1700,        800, 699.9994,
-                            2500,         800, 100.0006,
-                            599.99995,    600, 0.00015,
-                            1e13,         800, std::fmod(1e13, 799.9998)};
-    for (size_t i = 0; i < std::size(cases); i += 3) {
-        EXPECT_NEAR(wrap_coordinate(cases[i], cases[i + 1]), cases[i + 2], 1e-9) << cases[i];
+    const double far = std::fmod(1e13, 799.9998);
+    const double cases[][3] = {{799.99995, 800, 0.00015}, {-0.5, 800, 799.4998},
+                               {0.0001, 800, 0.0001},     {100 - 0.0001, 100, 100 - 0.0001},
+                               {60, 50, 10.0002},         {-1700, 800, 699.9994},
+                               {2500, 800, 100.0006},     {599.99995, 600, 0.00015},
+                               {1e13, 800, far}};
+    for (const auto& c : cases) {
+        EXPECT_NEAR(wrap_coordinate(c[0], c[1]), c[2], 1e-9) << c[0] << " in " << c[1];
     }
     // A field barely wider than twice the margin, or a coordinate that is not
     // finite, is left alone at once.
