@@ -289,6 +289,7 @@ TEST_F(ShipTest, MissileAtTheEndOfItsLifeCracksNothing) {
         EXPECT_EQ(rock.kind, cracked ? KIND_DEAD : KIND_ROCK) << placed_after;
         EXPECT_EQ(active_sprite(&rock, game) == nullptr, cracked) << placed_after;
         EXPECT_EQ(game.active.count == 2, !cracked) << "ship and rock, or ship and pieces";
+        start(); // before the rock goes
     }
 }
 
@@ -335,8 +336,8 @@ TEST_F(ShipTest, MissileCracksTheFirstRockInPairOrder) {
     init_polygon(&missile_shape, nullptr);
     // The order listed, and which of A, B, M, N die.
     const char* cases[][2] = {{"ABMN", "A.M."}, {"BAM", ".BM"}, {"MAB", "A.M"}, {"MBA", ".BM"}};
+    start();
     for (const auto& c : cases) {
-        start();
         game.ship.position = Vector{100, 500};
         Sprite rocks[2] = {square(KIND_ROCK, 300, 300, 30), square(KIND_ROCK, 362, 300, 30)};
         Missile missiles[2];
@@ -351,9 +352,9 @@ TEST_F(ShipTest, MissileCracksTheFirstRockInPairOrder) {
         for (size_t i = 0; c[1][i] != '\0'; ++i) {
             EXPECT_EQ(named[i]->kind == KIND_DEAD, c[1][i] != '.') << c[0] << " " << i;
         }
+        start(); // before the sprites go
     }
 
-    start();
     game.ship.velocity = Vector{10, 5};
     game.ship.angular_velocity = 0.3;
     auto* missile = static_cast<Missile*>(std::malloc(sizeof(Missile)));
