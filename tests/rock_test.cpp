@@ -37,30 +37,33 @@ struct RockTest : ::testing::Test {
 } // namespace
 
 TEST_F(RockTest, RandomNumbers) {
+    auto draws = [](int n, double (*draw)()) {
+        std::vector<double> drawn;
+        while (n-- > 0) {
+            drawn.push_back(draw());
+        }
+        return drawn;
+    };
+    auto bits = []() -> double { return random_15bit(); };
     const uint16_t values[] = {0, 24575, 24576, 32767, 32768 + 5};
     replay_random(values, 5);
-    for (const int expected : {0, 24575, 24576, 32767, 5, 0}) {
-        EXPECT_EQ(random_15bit(), expected);
-    }
+    EXPECT_EQ(draws(6, bits), (std::vector<double>{0, 24575, 24576, 32767, 5, 0}));
     replay_random(values + 1, 4);
-    EXPECT_EQ(frand(), 24575 / 32768.0);
-    EXPECT_EQ(frand(), 0.75);
-    EXPECT_EQ(frand(), 0.999969482421875);
+    EXPECT_EQ(draws(3, frand), (std::vector<double>{24575 / 32768.0, 0.75, 0.999969482421875}));
     replay_random(values, 4);
     EXPECT_EQ(random_in(3, 1), 3.0) << "a > b includes a";
     EXPECT_EQ(random_in(-2, 2), -2 + 4 * (24575 / 32768.0));
 
-    // The seeded generator is the portable rand of the C standard's example.
+    // The seeded generator is the portable rand of the C standard's example;
+    // seeding drops a replay, and so does an empty one.
     seed_random(1);
-    for (const int expected : {16838, 5758, 10113, 17515}) {
-        EXPECT_EQ(random_15bit(), expected);
-    }
+    EXPECT_EQ(draws(4, bits), (std::vector<double>{16838, 5758, 10113, 17515}));
     replay_random(values, 5);
     seed_random(1);
-    EXPECT_EQ(random_15bit(), 16838) << "seeding drops the replay";
+    EXPECT_EQ(random_15bit(), 16838);
     replay_random(values, 5);
     replay_random(values, 0);
-    EXPECT_EQ(random_15bit(), 5758) << "and so does an empty one";
+    EXPECT_EQ(random_15bit(), 5758);
     for (int i = 0; i < 20000; ++i) {
         const double up = random_in(1, 3);
         const double down = random_in(3, 1);
@@ -68,70 +71,58 @@ TEST_F(RockTest, RandomNumbers) {
     }
 }
 
-// With every draw 0: the spot (0, 0), R 25, k 2/3, all sixteen directions at
-// 18.75, drifting at (-100, -100) and turning at -pi/3.
-TEST_F(RockTest, AllZeroDrawsMakeAFullRing) {
-    Sprite rock = replayed({0});
-    ASSERT_EQ(rock.polygon.count, 16u);
-    EXPECT_NEAR(std::hypot(rock.position.x, rock.position.y), 0, 1e-12);
-    for (uint32_t j = 0; j < 16; ++j) {
-        EXPECT_NEAR(rock.polygon.vertices[j].x, 12.5 * std::cos(M_PI * j / 8), 1e-12) << j;
-        EXPECT_NEAR(rock.polygon.vertices[j].y, -18.75 * std::sin(M_PI * j / 8), 1e-12) << j;
-    }
-    EXPECT_TRUE(rock.velocity.x == -100 && rock.velocity.y == -100);
-    EXPECT_DOUBLE_EQ(rock.angular_velocity, -M_PI / 3);
-    EXPECT_EQ(rock.color.g, 200);
-    std::free(rock.polygon.vertices);
-}
-
 // Each direction draws q and, when q < 0.75, a distance; the velocity and spin
-// come after the ring, 23 + n draws in all.
+// come after the ring, 23 + n draws in all. A symmetric ring of 16 lies on an
+// ellipse: vertex j at (k Y cos(j pi/8), -Y sin(j pi/8)).
 TEST_F(RockTest, DrawsDecideTheRing) {
     const uint16_t out = 24576; // q = 0.75: left out
     const uint16_t half = 16384;
-    std::vector<uint16_t> skip_one = {0, 0, 0, 0, 24575, 0, out};
-    skip_one.resize(7 + 14 * 2, 0);
-    skip_one.insert(skip_one.end(), {half, half, 0});
-    // Fewer than three directions: the full ring at 0.875 R, no further draws.
-    std::vector<uint16_t> two(8, 0);
-    two.resize(8 + 14, out);
-    two.insert(two.end(), {half, half, 0});
-    std::vector<uint16_t> three(10, 0);
-    three.resize(10 + 13, out);
-    three.insert(three.end(), {half, half, 0});
-    const double f = 32767 / 32768.0;
+    // Leading zeros, directions left out, then at rest and turning at -pi/3.
+    auto ring = [&](size_t zeros, size_t left_out) {
+        std::vector<uint16_t> draws(zeros, 0);
+        draws.resize(zeros + left_out, out);
+        draws.insert(draws.end(), {half, half, 0});
+        return draws;
+    };
+    std::vector<uint16_t> skip_one = ring(35, 0);
+    skip_one[4] = 24575;
+    skip_one[6] = out;
+    const double f = 32767 / 32768.0; // the largest draw
+    const double y = 0.875 * (75 * f + 25);
+    const double k = 5.0 / 6 * f + 2.0 / 3;
     struct Case {
         const char* name;
         std::vector<uint16_t> draws;
         uint32_t count;
-        double first_x;  // vertex 0 once centred, when the ring is symmetric
-        Vector spot;     // likewise
-        double velocity; // both components
-        double spin;
+        double y_radius, stretch, x, y; // of a symmetric ring, and its spot
+        double velocity, spin;          // both components of the velocity
     };
+    const double no = NAN;
+    const double spin = -M_PI / 3;
     const Case cases[] = {
-        {"24575 uses, 24576 leaves out", skip_one, 15, NAN, {NAN, NAN}, 0, -M_PI / 3},
-        {"two directions", two, 16, 21.875 * 2 / 3, {0, 0}, 0, -M_PI / 3},
-        {"three directions", three, 3, NAN, {NAN, NAN}, 0, -M_PI / 3},
-        {"all halves", {half}, 16, 0.875 * 62.5 * (5.0 / 12 + 2.0 / 3), {399.5, 299.5}, 0, 0},
-        {"always 32767",
-         {32767},
-         16,
-         0.875 * (75 * f + 25) * (5.0 / 6 * f + 2.0 / 3),
-         {799 * f, 599 * f},
-         200 * f - 100,
-         2 * M_PI / 3 * f - M_PI / 3},
-    };
+        // The spot (0, 0), R 25, all sixteen directions at 18.75, drifting at
+        // (-100, -100) and turning at -pi/3.
+        {"all zeros", {0}, 16, 18.75, 2.0 / 3, 0, 0, -100, spin},
+        {"24575 uses, 24576 leaves out", skip_one, 15, no, no, no, no, 0, spin},
+        // Fewer than three directions: the full ring at 0.875 R, no further draws.
+        {"two directions", ring(8, 14), 16, 21.875, 2.0 / 3, 0, 0, 0, spin},
+        {"three directions", ring(10, 13), 3, no, no, no, no, 0, spin},
+        {"all halves", {half}, 16, 0.875 * 62.5, 5.0 / 12 + 2.0 / 3, 399.5, 299.5, 0, 0},
+        {"32767", {32767}, 16, y, k, 799 * f, 599 * f, 200 * f - 100, -spin * (2 * f - 1)}};
     for (const Case& c : cases) {
         Sprite rock = replayed(c.draws);
         EXPECT_EQ(rock.polygon.count, c.count) << c.name;
         EXPECT_NEAR(rock.velocity.x, c.velocity, 1e-9) << c.name;
         EXPECT_NEAR(rock.velocity.y, c.velocity, 1e-9) << c.name;
         EXPECT_NEAR(rock.angular_velocity, c.spin, 1e-12) << c.name;
-        if (!std::isnan(c.first_x)) {
-            EXPECT_NEAR(rock.polygon.vertices[0].x, c.first_x, 1e-9) << c.name;
-            EXPECT_NEAR(rock.position.x, c.spot.x, 1e-9) << c.name;
-            EXPECT_NEAR(rock.position.y, c.spot.y, 1e-9) << c.name;
+        if (!std::isnan(c.x)) {
+            EXPECT_NEAR(rock.position.x, c.x, 1e-9) << c.name;
+            EXPECT_NEAR(rock.position.y, c.y, 1e-9) << c.name;
+        }
+        for (uint32_t j = 0; !std::isnan(c.x) && j < 16; ++j) {
+            const Vector v = rock.polygon.vertices[j];
+            EXPECT_NEAR(v.x, c.stretch * c.y_radius * std::cos(M_PI * j / 8), 1e-9) << c.name;
+            EXPECT_NEAR(v.y, -c.y_radius * std::sin(M_PI * j / 8), 1e-9) << c.name << j;
         }
         EXPECT_EQ(random_15bit(), c.draws[0]) << c.name << ": the replay starts over";
         std::free(rock.polygon.vertices);
@@ -149,17 +140,18 @@ TEST_F(RockTest, PropertiesOverManySeeds) {
         Polygon p = rock.polygon;
         Vector centroid;
         init_polygon(&p, &centroid); // moves the vertices by no more than rounding
-        EXPECT_EQ(rock.kind, KIND_ROCK) << seed;
-        EXPECT_EQ(rock.density, 5.0) << seed;
+        EXPECT_TRUE(rock.kind == KIND_ROCK && rock.density == 5 && rock.polygon.closed == 1)
+            << seed;
         EXPECT_DOUBLE_EQ(rock.mass, 5 * rock.polygon.area) << seed;
         EXPECT_DOUBLE_EQ(rock.moment, 5 * rock.polygon.second_moment) << seed;
         EXPECT_NEAR(std::hypot(centroid.x, centroid.y), 0, 1e-9) << seed;
-        EXPECT_EQ(rock.polygon.closed, 1) << seed;
         EXPECT_EQ(polygon_is_sound(p), 1) << seed << ": three points or more, the game's winding";
-        EXPECT_TRUE(rock.orientation.x == 1 && rock.orientation.y == 0) << seed;
-        EXPECT_TRUE(rock.color.r == 10 && rock.color.g == 20 && rock.color.b == 30) << seed;
-        EXPECT_TRUE(-100 <= rock.velocity.y && rock.velocity.y < 100) << seed;
-        EXPECT_TRUE(-M_PI / 3 <= rock.angular_velocity && rock.angular_velocity < M_PI / 3);
+        EXPECT_TRUE(rock.orientation.x == 1 && rock.orientation.y == 0 && rock.color.r == 10 &&
+                    rock.color.g == 20 && rock.color.b == 30)
+            << seed;
+        EXPECT_TRUE(-100 <= rock.velocity.y && rock.velocity.y < 100 &&
+                    -M_PI / 3 <= rock.angular_velocity && rock.angular_velocity < M_PI / 3)
+            << seed << ": " << rock.velocity.y << ", " << rock.angular_velocity;
         fewest = std::min(fewest, p.count);
         most = std::max(most, p.count);
 
