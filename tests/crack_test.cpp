@@ -57,12 +57,9 @@ Vector in_field(const Sprite& s, Vector p) {
 
 Vector vertex_in_field(const Sprite& s, uint32_t i) { return in_field(s, s.polygon.vertices[i]); }
 
-testing::AssertionResult near(Vector actual, Vector expected) {
-    if (std::fabs(actual.x - expected.x) <= 1e-9 && std::fabs(actual.y - expected.y) <= 1e-9) {
-        return testing::AssertionSuccess();
-    }
-    return testing::AssertionFailure() << "(" << actual.x << ", " << actual.y << ") expected ("
-                                       << expected.x << ", " << expected.y << ")";
+void expect_near(Vector actual, Vector expected) {
+    EXPECT_NEAR(actual.x, expected.x, 1e-9);
+    EXPECT_NEAR(actual.y, expected.y, 1e-9);
 }
 
 Outline shifted(Outline outline, Vector by) {
@@ -72,8 +69,19 @@ Outline shifted(Outline outline, Vector by) {
     return outline;
 }
 
+// A sprite of no kind at rest but for what is given.
+Sprite body(Vector position, Vector orientation = EAST, Vector velocity = {0, 0}) {
+    Sprite s{};
+    s.position = position;
+    s.orientation = orientation;
+    s.velocity = velocity;
+    return s;
+}
+
+template <typename T> T* new_array(size_t n) { return static_cast<T*>(std::malloc(sizeof(T) * n)); }
+
 Polygon heap_polygon(const Outline& points) {
-    auto* v = static_cast<Vector*>(std::malloc(sizeof(Vector) * points.size()));
+    auto* v = points.empty() ? nullptr : new_array<Vector>(points.size());
     std::copy(points.begin(), points.end(), v);
     return Polygon{v, static_cast<uint32_t>(points.size()), 0, 0, 0, 0};
 }
@@ -94,20 +102,18 @@ struct CrackTest : ::testing::Test {
         game = Game{};
         ASSERT_EQ(init_game(&game, 800, 600, rocks), 1);
     }
-    std::vector<Sprite*> listed() const {
-        return std::vector<Sprite*>(active_sprites(game), active_sprites(game) + game.active.count);
-    }
-    // What a crack listed behind the ship and the rock.
-    std::vector<Sprite*> made() const {
-        auto all = listed();
-        all.erase(all.begin(), all.begin() + std::min<size_t>(2, all.size()));
-        return all;
+    // The listed sprites from the given entry on; from 2, what a crack listed
+    // behind the ship and the rock.
+    std::vector<Sprite*> listed(uint32_t from = 0) const {
+        Sprite** slots = active_sprites(game);
+        return std::vector<Sprite*>(slots + std::min(from, game.active.count),
+                                    slots + game.active.count);
     }
     // A heap rock at rest whose outline is exactly the points given (not moved
     // to its centroid), listed unless told otherwise.
     Sprite* rock(const Outline& outline, Vector position, Vector orientation = EAST,
                  bool list = true) {
-        auto* r = static_cast<Sprite*>(std::malloc(sizeof(Sprite)));
+        auto* r = new_array<Sprite>(1);
         init_sprite(r, 0, 0, heap_polygon(outline), ROCK_DENSITY, 200, 200, 200);
         std::copy(outline.begin(), outline.end(), r->polygon.vertices);
         polygon_update_bounds(&r->polygon);
@@ -120,24 +126,16 @@ struct CrackTest : ::testing::Test {
         }
         return r;
     }
-    // Cracks with a missile placed in the field, the draws replayed and then
-    // SENTINEL; returns what was written to stderr.
-    std::string crack_from(Sprite* r, Vector position, Vector heading, Draws draws) {
+    // Cracks with a missile whose place and heading are given in the rock's
+    // frame, the draws replayed and then SENTINEL; returns what was written to
+    // stderr.
+    std::string crack(Sprite* r, Vector from, Vector heading, Draws draws) {
         replayed = std::move(draws);
         replayed.push_back(SENTINEL);
         replay_random(replayed.data(), replayed.size());
-        Sprite missile{};
-        missile.kind = KIND_MISSILE;
-        missile.position = position;
-        missile.orientation = heading;
         testing::internal::CaptureStderr();
-        crack_rock(&game, r, missile);
+        crack_rock(&game, r, body(in_field(*r, from), vector_rotate(heading, r->orientation)));
         return testing::internal::GetCapturedStderr();
-    }
-    // The same with the missile's place and heading given in the rock's frame.
-    std::string crack(Sprite* r, Vector from, Vector heading, Draws draws) {
-        return crack_from(r, in_field(*r, from), vector_rotate(heading, r->orientation),
-                          std::move(draws));
     }
 };
 
@@ -148,7 +146,7 @@ TEST_F(CrackTest, CrossesKnownRockAlongReplayedChain) {
     EXPECT_EQ(crack(r, Vector{-100, 0}, EAST, HALVES), "");
     EXPECT_EQ(random_15bit(), SENTINEL) << "five steps of two draws";
     EXPECT_EQ(r->kind, KIND_DEAD);
-    const auto pieces = made();
+    const auto pieces = listed(2);
     ASSERT_EQ(pieces.size(), 2u);
     // The first piece keeps p1, p2 and the chain backwards; the second p3, p0
     // and the chain forwards. Together they have the rock's 4800 less the
@@ -161,13 +159,11 @@ TEST_F(CrackTest, CrossesKnownRockAlongReplayedChain) {
         const Sprite& p = *pieces[k];
         ASSERT_EQ(p.polygon.count, outlines[k].size());
         for (uint32_t i = 0; i < p.polygon.count; ++i) {
-            EXPECT_TRUE(near(vertex_in_field(p, i), in_field(*r, outlines[k][i])))
-                << k << ", " << i;
+            expect_near(vertex_in_field(p, i), in_field(*r, outlines[k][i]));
         }
         EXPECT_NEAR(p.polygon.area, areas[k], 1e-9);
         EXPECT_EQ(std::tuple(p.kind, p.storage, p.mass),
                   std::tuple(KIND_ROCK, STORAGE_HEAP_ROCK, p.polygon.area * ROCK_DENSITY));
-        EXPECT_TRUE(polygon_is_sound(p.polygon));
         // The parent was at rest: all motion is the nudge, straight away.
         const Vector d = vector_sub(p.position, r->position);
         EXPECT_NEAR(vector_length(p.velocity), NUDGE_SPEED, 1e-12);
@@ -178,8 +174,8 @@ TEST_F(CrackTest, CrossesKnownRockAlongReplayedChain) {
     start();
     r = rock(BOX, Vector{200, 200});
     EXPECT_EQ(crack(r, Vector{10, 5}, EAST, HALVES), "");
-    ASSERT_EQ(made().size(), 2u);
-    EXPECT_TRUE(near(vertex_in_field(*made()[1], 2), Vector{160.5, 205}));
+    ASSERT_EQ(listed(2).size(), 2u);
+    expect_near(vertex_in_field(*listed(2)[1], 2), Vector{160.5, 205});
 }
 
 TEST_F(CrackTest, OutcomeOfEachContact) {
@@ -253,7 +249,7 @@ TEST_F(CrackTest, OutcomeOfEachContact) {
         fail_malloc_after(c.failing);
         EXPECT_EQ(crack(r, c.from, c.heading, c.draws), c.said);
         EXPECT_EQ(r->kind == KIND_DEAD, c.made > 0);
-        const auto pieces = made();
+        const auto pieces = listed(2);
         ASSERT_EQ(pieces.size(), c.made);
         for (const Sprite* p : pieces) {
             EXPECT_TRUE(p->kind != KIND_ROCK || polygon_is_sound(p->polygon));
@@ -286,12 +282,12 @@ TEST_F(CrackTest, StepsThatStayInsideExtendStraightOut) {
         }
         EXPECT_EQ(said, "");
         EXPECT_EQ(random_15bit(), SENTINEL) << "sixteen draws, none for the extension";
-        const auto pieces = made();
+        const auto pieces = listed(2);
         ASSERT_EQ(pieces.size(), 2u);
         EXPECT_EQ(pieces[0]->polygon.count, 12u) << "two corners and ten chain points";
         ASSERT_EQ(pieces[1]->polygon.count, 12u);
-        EXPECT_TRUE(near(vertex_in_field(*pieces[1], 10), Vector{270.5, 301.25}));
-        EXPECT_TRUE(near(vertex_in_field(*pieces[1], 11), Vector{340, 309.9375}));
+        expect_near(vertex_in_field(*pieces[1], 10), Vector{270.5, 301.25});
+        expect_near(vertex_in_field(*pieces[1], 11), Vector{340, 309.9375});
         EXPECT_NEAR(pieces[0]->polygon.area + pieces[1]->polygon.area, 4785, 1e-9);
     }
 }
@@ -303,7 +299,7 @@ TEST_F(CrackTest, SameEdgeChainLeavesOneRockUnnudged) {
     EXPECT_EQ(crack(r, Vector{60, -39}, Vector{-40.0 / 41, 9.0 / 41}, {0, 32767}), "");
     EXPECT_EQ(random_15bit(), SENTINEL) << "one step";
     EXPECT_EQ(r->kind, KIND_DEAD);
-    const auto pieces = made();
+    const auto pieces = listed(2);
     ASSERT_EQ(pieces.size(), 1u) << "the two-point first piece gets nothing";
     const Sprite& p = *pieces[0];
     EXPECT_EQ(std::tuple(p.polygon.count, p.velocity.x, p.velocity.y), std::tuple(6u, 0.0, 0.0))
@@ -322,13 +318,12 @@ TEST_F(CrackTest, ThinRockLeavesInFirstStepAndShatters) {
     // closes after each piece.
     const Outline ends{{-50, -5}, {-50, 5}, {0, 5},    {0, -4.5}, {-50, -5},
                        {50, 5},   {50, -5}, {0, -4.5}, {0, 5},    {50, 5}};
-    const auto fragments = made();
+    const auto fragments = listed(2);
     ASSERT_EQ(fragments.size(), 8u);
     for (size_t i = 0; i < 8; ++i) {
         EXPECT_EQ(fragments[i]->kind, KIND_FRAGMENT);
         for (uint32_t j = 0; j < 2; ++j) {
-            EXPECT_TRUE(near(vertex_in_field(*fragments[i], j), in_field(*r, ends[i + i / 4 + j])))
-                << i;
+            expect_near(vertex_in_field(*fragments[i], j), in_field(*r, ends[i + i / 4 + j]));
         }
     }
 }
@@ -341,9 +336,7 @@ TEST_F(CrackTest, NewRockCarriesParentMotion) {
         Vector orientation, position, velocity;
     };
     for (const Case& c : {Case{EAST, {110, 100}, {0, -10}}, Case{SOUTH, {100, 110}, {10, 0}}}) {
-        Sprite parent{};
-        parent.position = Vector{100, 100};
-        parent.orientation = c.orientation;
+        Sprite parent = body(Vector{100, 100}, c.orientation);
         parent.angular_velocity = 1;
         parent.acceleration = Vector{3, 4};
         parent.density = ROCK_DENSITY;
@@ -351,16 +344,15 @@ TEST_F(CrackTest, NewRockCarriesParentMotion) {
         Sprite* made = new_fragment(&game, parent, heap_polygon(square));
         ASSERT_NE(made, nullptr);
         EXPECT_EQ(listed().back(), made);
-        EXPECT_TRUE(near(made->position, c.position));
-        EXPECT_TRUE(near(made->velocity, c.velocity));
-        EXPECT_TRUE(near(made->acceleration, Vector{3, 4}));
+        expect_near(made->position, c.position);
+        expect_near(made->velocity, c.velocity);
+        expect_near(made->acceleration, Vector{3, 4});
         EXPECT_EQ(std::tuple(made->kind, made->angular_velocity, made->orientation.y, made->mass,
                              made->color.b),
                   std::tuple(KIND_ROCK, 1.0, c.orientation.y, 1600 * ROCK_DENSITY, 3));
     }
     // 30 by 50 is exactly SHATTER_AREA and stays a rock; a hair less shatters.
-    Sprite parent{};
-    parent.orientation = EAST;
+    const Sprite parent = body(Vector{0, 0});
     const uint32_t before = game.active.count;
     for (double h : {25.0, 24.9999}) {
         const Outline piece{{-15, -25}, {-15, h}, {15, h}, {15, -25}};
@@ -396,38 +388,33 @@ TEST_F(CrackTest, ShatterGivesOneFragmentPerEdge) {
                       std::tuple(KIND_FRAGMENT, FRAGMENT_LIFE_MS, 0.0, 0.0, 0.0, 0.0, 2u, 0, 200,
                                  c.orientation.y, kept.inverse_mass, all[1]))
                 << j;
-            EXPECT_TRUE(near(f->velocity, c.expected[j])) << j;
-            EXPECT_TRUE(near(f->position, kept.position));
-            EXPECT_TRUE(near(f->polygon.vertices[0], abc[j]));
-            EXPECT_TRUE(near(f->polygon.vertices[1], abc[(j + 1) % 3]));
+            expect_near(f->velocity, c.expected[j]);
+            expect_near(f->position, kept.position);
+            expect_near(f->polygon.vertices[0], abc[j]);
+            expect_near(f->polygon.vertices[1], abc[(j + 1) % 3]);
             EXPECT_NEAR(f->polygon.radius, j == 0 ? 10 : std::sqrt(200.0), 1e-12);
         }
         EXPECT_EQ(static_cast<Fragment*>(all[1])->block_live, 3u);
     }
     // A piece without vertices makes nothing and is given back all the same.
-    auto* empty = static_cast<Sprite*>(std::malloc(sizeof(Sprite)));
-    init_sprite(empty, 0, 0, Polygon{nullptr, 0, 0, 0, 0, 0}, 1, 9, 9, 9);
-    empty->storage = STORAGE_HEAP_ROCK;
-    shatter_rock(&game, empty);
+    shatter_rock(&game, rock({}, Vector{0, 0}, EAST, false));
     EXPECT_EQ(game.active.count, 4u);
 }
 
 TEST_F(CrackTest, FragmentLivesExactly150Steps) {
     Fragment f{};
-    f.kind = KIND_FRAGMENT;
-    f.life_ms = FRAGMENT_LIFE_MS;
-    for (int i = 0; i < 149; ++i) {
-        simulate_fragment(&f, 0.01);
-    }
-    EXPECT_EQ(std::tuple(f.life_ms, f.kind), std::tuple(10, KIND_FRAGMENT));
-    simulate_fragment(&f, 0.009995); // 9.995 ms count as 9
-    EXPECT_EQ(std::tuple(f.life_ms, f.kind), std::tuple(1, KIND_FRAGMENT));
-    simulate_fragment(&f, 0.0019);
-    EXPECT_EQ(f.kind, KIND_DEAD);
-    f.kind = KIND_FRAGMENT;
-    f.life_ms = 5;
-    simulate_fragment(&f, 0.01);
-    EXPECT_EQ(std::tuple(f.life_ms, f.kind), std::tuple(-5, KIND_FRAGMENT))
+    auto after = [&f](int32_t life, int steps, double dt) {
+        f.kind = KIND_FRAGMENT;
+        f.life_ms = life;
+        for (int i = 0; i < steps; ++i) {
+            simulate_fragment(&f, dt);
+        }
+        return std::tuple(f.life_ms, f.kind);
+    };
+    EXPECT_EQ(after(FRAGMENT_LIFE_MS, 149, 0.01), std::tuple(10, KIND_FRAGMENT));
+    EXPECT_EQ(after(10, 1, 0.009995), std::tuple(1, KIND_FRAGMENT)) << "9.995 ms count as 9";
+    EXPECT_EQ(after(1, 1, 0.0019), std::tuple(0, KIND_DEAD));
+    EXPECT_EQ(after(5, 1, 0.01), std::tuple(-5, KIND_FRAGMENT))
         << "no stop at 0: only exactly 0 is the end";
 
     // In the game: made between steps, alive through 149 more, gone in the 150th.
@@ -442,18 +429,14 @@ TEST_F(CrackTest, FragmentLivesExactly150Steps) {
 }
 
 TEST_F(CrackTest, NudgePushesStraightAwayWithoutWrapping) {
-    Sprite parent{};
-    parent.position = Vector{100, 100};
-    struct Case {
-        Vector at, velocity;
-    };
-    for (const Case& c :
-         {Case{{130, 140}, {5.5, 7}}, Case{{880, 100}, {8.5, 1}}, Case{{100, 100}, {1, 1}}}) {
-        Sprite r{};
-        r.position = c.at;
-        r.velocity = Vector{1, 1};
+    const Sprite parent = body(Vector{100, 100});
+    // From (1, 1): 7.5 along (3, 4) / 5, along +x (no wrapping), and no push at the centre.
+    const Vector at[] = {{130, 140}, {880, 100}, {100, 100}};
+    const Vector velocity[] = {{5.5, 7}, {8.5, 1}, {1, 1}};
+    for (int i = 0; i < 3; ++i) {
+        Sprite r = body(at[i], EAST, Vector{1, 1});
         nudge_fragment(parent, &r);
-        EXPECT_TRUE(near(r.velocity, c.velocity)) << c.at.x;
+        expect_near(r.velocity, velocity[i]);
     }
 }
 
