@@ -34,17 +34,11 @@ constexpr uint16_t SENTINEL = 777; // replayed after the draws a crack should ta
 constexpr Vector EAST{1, 0};
 constexpr Vector SOUTH{0, 1}; // down the screen; as an orientation, a quarter turn
 
-// The pair of draws repeated for `steps` steps.
-Draws steps_of(int steps, uint16_t length, uint16_t bend) {
-    Draws draws;
-    for (int i = 0; i < steps; ++i) {
-        draws.insert(draws.end(), {length, bend});
-    }
-    return draws;
-}
-
-const Draws HALVES = steps_of(5, HALF, HALF);
-const Draws NEARLY_STRAIGHT = steps_of(8, HALF, 1000); // from a corner: the diagonal halves BOX
+// Each step draws its length, then its bend.
+const Draws HALVES(10, HALF);
+// From a corner: the diagonal halves BOX.
+const Draws NEARLY_STRAIGHT{HALF, 1000, HALF, 1000, HALF, 1000, HALF, 1000,
+                            HALF, 1000, HALF, 1000, HALF, 1000, HALF, 1000};
 
 // Steps of 18.75 along +x bent by 0.125 from (-39.5, 0) reach x = 35.5 in four
 // steps; the fifth leaves through the right edge.
@@ -273,7 +267,9 @@ TEST_F(CrackTest, StepsThatStayInsideExtendStraightOut) {
         start();
         Sprite* r = rock(BOX, Vector{300, 300});
         r->polygon.radius = radius;
-        const std::string said = crack(r, Vector{-100, 0}, EAST, steps_of(8, 0, HALF));
+        const std::string said =
+            crack(r, Vector{-100, 0}, EAST,
+                  {0, HALF, 0, HALF, 0, HALF, 0, HALF, 0, HALF, 0, HALF, 0, HALF, 0, HALF});
         if (radius == 0) {
             EXPECT_EQ(said, "crack is not inside rock??\n");
             EXPECT_EQ(r->kind, KIND_ROCK);
