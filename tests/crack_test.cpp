@@ -72,10 +72,9 @@ Sprite body(Vector position, Vector orientation = EAST, Vector velocity = {0, 0}
     return s;
 }
 
-template <typename T> T* new_array(size_t n) { return static_cast<T*>(std::malloc(sizeof(T) * n)); }
-
 Polygon heap_polygon(const Outline& points) {
-    auto* v = points.empty() ? nullptr : new_array<Vector>(points.size());
+    auto* v = points.empty() ? nullptr
+                             : static_cast<Vector*>(std::malloc(sizeof(Vector) * points.size()));
     std::copy(points.begin(), points.end(), v);
     return Polygon{v, static_cast<uint32_t>(points.size()), 0, 0, 0, 0};
 }
@@ -107,7 +106,7 @@ struct CrackTest : ::testing::Test {
     // to its centroid), listed unless told otherwise.
     Sprite* rock(const Outline& outline, Vector position, Vector orientation = EAST,
                  bool list = true) {
-        auto* r = new_array<Sprite>(1);
+        auto* r = static_cast<Sprite*>(std::malloc(sizeof(Sprite)));
         init_sprite(r, 0, 0, heap_polygon(outline), ROCK_DENSITY, 200, 200, 200);
         std::copy(outline.begin(), outline.end(), r->polygon.vertices);
         polygon_update_bounds(&r->polygon);
@@ -247,9 +246,6 @@ TEST_F(CrackTest, OutcomeOfEachContact) {
         ASSERT_EQ(pieces.size(), c.made);
         for (const Sprite* p : pieces) {
             EXPECT_TRUE(p->kind != KIND_ROCK || polygon_is_sound(p->polygon));
-        }
-        if (c.made == 0 && c.failing < 0) {
-            EXPECT_EQ(random_15bit(), c.draws[0]) << "no draw taken";
         }
         if (c.made == 1) {
             EXPECT_EQ(std::tuple(pieces[0]->velocity.x, pieces[0]->velocity.y),
