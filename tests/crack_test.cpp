@@ -247,6 +247,9 @@ TEST_F(CrackTest, OutcomeOfEachContact) {
         for (const Sprite* p : pieces) {
             EXPECT_TRUE(p->kind != KIND_ROCK || polygon_is_sound(p->polygon));
         }
+        if (c.made == 0 && c.failing < 0) {
+            EXPECT_EQ(random_15bit(), c.draws[0]) << "no draw taken";
+        }
         if (c.made == 1) {
             EXPECT_EQ(std::tuple(pieces[0]->velocity.x, pieces[0]->velocity.y),
                       std::tuple(0.0, 0.0))
