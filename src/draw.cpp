@@ -98,6 +98,12 @@ void cut_along_axis(SDL_Renderer* renderer, Segment segment, double size, bool o
         if (!(B > t)) {
             t = B;
         }
+        // The overhang never exceeds the copy, but in a field so large that
+        // its margin is below the rounding of its coordinates, e - A can come
+        // out longer than d; the cut then takes the whole copy.
+        if (t > copy.d) {
+            t = copy.d;
+        }
         // The slope comes from the segment as given: reversed or not, the
         // copy has the same one.
         const double g = (given.across_d * t) / given.d;

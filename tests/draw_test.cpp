@@ -59,6 +59,10 @@ TEST(DrawWrappedSegment, ExactLinesAcrossBordersMarginsAndCorners) {
     }
     EXPECT_EQ(wrapped(seg(0.0001, 300, 0, 0), {0.00025, 600}), (Lines{{0, 300, 0, 300}}))
         << "a field of half a margin's period is still drawn";
+    // A field so tall that its margin is below the rounding of y: the cut at the
+    // bottom border must not come out longer than the segment.
+    EXPECT_EQ(wrapped(seg(0, 1e-306, 799.9999, 0x1.33p-12), {800, 2576980377600}),
+              (Lines{{0, 0, 799, 0}}));
 }
 
 TEST(DrawWrappedSegment, UndrawableInputsAndTinyFieldsEndPromptlyAndDrawNothing) {
