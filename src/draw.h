@@ -30,8 +30,10 @@ constexpr double WRAP_MARGIN = 0.0001;
 constexpr double DRAW_REACH = 1e6;
 
 // Most periods a drawable field axis may span, and a drawable segment may lie
-// outside the field: the number of wrap passes one axis may take.
-constexpr double DRAW_PERIODS = 1e6;
+// outside the field: the number of wrap passes one axis may take. A segment so
+// drawn still costs a few hundred thousand lines at most, and an outline of
+// many such edges some million: a frame's worth of drawing stays bounded.
+constexpr double DRAW_PERIODS = 1e5;
 
 // One line from origin to origin + direction.
 void draw_segment(SDL_Renderer* renderer, Segment segment);
