@@ -98,11 +98,14 @@ void cut_along_axis(SDL_Renderer* renderer, Segment segment, double size, bool o
         if (!(B > t)) {
             t = B;
         }
-        // The overhang never exceeds the copy, but in a field so large that
-        // its margin is below the rounding of its coordinates, e - A can come
-        // out longer than d; the cut then takes the whole copy.
+        // The overhang lies between none and the whole copy. In a field so
+        // large that its margin is below the rounding of its coordinates, e - A
+        // can come out beyond either end; it is held to them.
         if (t > copy.d) {
             t = copy.d;
+        }
+        if (t < 0) {
+            t = 0;
         }
         // The slope comes from the segment as given: reversed or not, the
         // copy has the same one.

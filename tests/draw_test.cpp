@@ -62,6 +62,12 @@ TEST(DrawWrappedSegment, ExactLinesAcrossBordersMarginsAndCorners) {
     // bottom border must not come out longer than the segment.
     EXPECT_EQ(wrapped(seg(0, 1e-306, 799.9999, 0x1.33p-12), {800, 2576980377600}),
               (Lines{{0, 0, 799, 0}}));
+    // Nor shorter than none, when moving a copy by a period falls short of the cut.
+    for (const DrawnLine& line : wrapped(seg(0, 1e-229, 39.99349346504277, 0x1.336e2eb1c2d88p-12),
+                                         {3.126953125, 352321536000})) {
+        EXPECT_TRUE(line.x1 >= 0 && line.x1 <= 3 && line.x2 >= 0 && line.x2 <= 3)
+            << line.x1 << " to " << line.x2;
+    }
 }
 
 TEST(DrawWrappedSegment, UndrawableInputsAndTinyFieldsEndPromptlyAndDrawNothing) {
