@@ -19,5 +19,5 @@ for preset in release sanitize; do
     ctest --preset "$preset" || status=1
 done
 echo "== fuzz"
-sh fuzz/run.sh 20 || status=1
+sh fuzz/run.sh 20 1 || status=1
 exit $status
