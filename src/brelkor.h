@@ -70,6 +70,10 @@ constexpr uint32_t GAME_CAPACITY = 100;
 constexpr uint32_t STEP_MS = 10;
 constexpr double STEP_SECONDS = 0.01;
 
+// Whole milliseconds of a step of dt seconds, truncated toward zero: 10 for
+// 0.01 s. Timers count down by this.
+inline int32_t step_milliseconds(double dt) { return static_cast<int32_t>(dt * 1000); }
+
 // Most wall-clock time one frame may add: a stalled frame would otherwise turn
 // into a burst of catch-up steps.
 constexpr uint32_t FRAME_CAP_MS = 250;

@@ -82,18 +82,7 @@ bool glancing(const Polygon& polygon, Segment line, double t, int32_t entry, dou
 //      became rocks, both are nudged apart.
 // Every crack bends clockwise on the screen from the missile's path.
 void crack_rock(Game* game, Sprite* rock, const Sprite& missile) {
-    const Vector world = game->world_size;
-    Vector d = vector_sub(missile.position, rock->position);
-    if (d.x > world.x * 0.5) {
-        d.x -= world.x;
-    } else if (d.x < -world.x * 0.5) {
-        d.x += world.x;
-    }
-    if (d.y > world.y * 0.5) {
-        d.y -= world.y;
-    } else if (d.y < -world.y * 0.5) {
-        d.y += world.y;
-    }
+    const Vector d = torus_displacement(rock->position, missile.position, game->world_size);
     const Polygon& outline = rock->polygon;
     const Vector u = vector_unrotate(missile.orientation, rock->orientation);
     const Segment line{vector_unrotate(d, rock->orientation), u};
@@ -269,7 +258,7 @@ void nudge_fragment(const Sprite& parent, Sprite* rock) {
 // The life runs down without stopping at 0; 1500 is a whole number of steps,
 // so it reaches 0 exactly, in the 150th step after the one that made it.
 void simulate_fragment(Fragment* fragment, double dt) {
-    fragment->life_ms -= static_cast<int32_t>(dt * 1000);
+    fragment->life_ms -= step_milliseconds(dt);
     if (fragment->life_ms == 0) {
         fragment->kind = KIND_DEAD;
     }

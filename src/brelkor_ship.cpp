@@ -18,9 +18,6 @@ namespace {
 constexpr double HALF_PI = 1.5707963267948966;
 constexpr uint8_t MISSILE_GREY = 200;
 
-// Whole milliseconds of a step, truncated toward zero: 10 for 0.01 s.
-int32_t step_ms(double dt) { return static_cast<int32_t>(dt * 1000); }
-
 // The heading (x, y) turned by a: (x cos a + y sin a, y cos a - x sin a), a
 // positive angle counter-clockwise on the screen.
 Vector turned(Vector heading, double a) {
@@ -93,7 +90,7 @@ void control_ship(Ship* ship, const SDL_Event& event) {
 // (Left and Right are then ignored), else by the turn keys. A turn stops any
 // spin; a step without one leaves a spin from a bounce going.
 void simulate_ship_engines(Ship* ship, double dt) {
-    ship->fire_cooldown_ms -= step_ms(dt);
+    ship->fire_cooldown_ms -= step_milliseconds(dt);
     if (ship->fire_cooldown_ms < 0) {
         ship->fire_cooldown_ms = 0;
     }
@@ -151,7 +148,7 @@ void init_missile(Missile* missile, Vector front, Vector velocity, Vector headin
 // Both timers run down and stop at 0 before either is looked at: the burn ends
 // after 50 steps, the life after 100.
 void simulate_missile(Missile* missile, double dt) {
-    const int32_t ms = step_ms(dt);
+    const int32_t ms = step_milliseconds(dt);
     missile->thrust_ms = missile->thrust_ms > ms ? missile->thrust_ms - ms : 0;
     missile->life_ms = missile->life_ms > ms ? missile->life_ms - ms : 0;
     if (missile->thrust_ms == 0) {
