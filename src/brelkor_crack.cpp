@@ -18,26 +18,6 @@ constexpr uint32_t CRACK_POINTS = CRACK_STEPS + 2;
 
 void say(const char* line) { std::fputs(line, stderr); }
 
-// Whether the point lies strictly inside the closed outline: by the parity of
-// the edges that a ray toward +x crosses; a point on an edge is not inside.
-bool strictly_inside(const Polygon& polygon, Vector point) {
-    const uint32_t n = polygon.count;
-    bool inside = false;
-    for (uint32_t i = 0; i < n; ++i) {
-        const Vector a = polygon.vertices[i == 0 ? n - 1 : i - 1];
-        const Vector b = polygon.vertices[i];
-        const Vector ab = vector_sub(b, a);
-        const Vector ap = vector_sub(point, a);
-        if (vector_cross(ab, ap) == 0 && vector_dot(ap, vector_sub(point, b)) <= 0) {
-            return false; // on the edge, ends included
-        }
-        if ((a.y > point.y) != (b.y > point.y) && point.x < a.x + (point.y - a.y) / ab.y * ab.x) {
-            inside = !inside;
-        }
-    }
-    return inside;
-}
-
 // Whether the missile's line only clips the outline: it leaves again through
 // another edge within the inset (an exit, told from an entry by the sense in
 // which the line crosses that edge under the game's winding), or the crack's
@@ -58,7 +38,7 @@ bool glancing(const Polygon& polygon, Segment line, double t, int32_t entry, dou
             return true;
         }
     }
-    return !strictly_inside(polygon, start);
+    return !point_strictly_inside(polygon, start);
 }
 
 } // namespace

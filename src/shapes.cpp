@@ -374,3 +374,23 @@ int polygon_is_sound(const Polygon& polygon) {
     }
     return S < 0 ? 1 : 0;
 }
+
+// Parity of the edges that a ray from the point toward +x crosses; an edge
+// through the point (ends included) settles it at once as outside.
+int point_strictly_inside(const Polygon& polygon, Vector point) {
+    const uint32_t n = polygon.count;
+    bool inside = false;
+    for (uint32_t i = 0; i < n; ++i) {
+        const Vector a = polygon.vertices[i == 0 ? n - 1 : i - 1];
+        const Vector b = polygon.vertices[i];
+        const Vector ab = vector_sub(b, a);
+        const Vector ap = vector_sub(point, a);
+        if (vector_cross(ab, ap) == 0 && vector_dot(ap, vector_sub(point, b)) <= 0) {
+            return 0;
+        }
+        if ((a.y > point.y) != (b.y > point.y) && point.x < a.x + (point.y - a.y) / ab.y * ab.x) {
+            inside = !inside;
+        }
+    }
+    return inside ? 1 : 0;
+}

@@ -100,6 +100,10 @@ void insert_intersection(double t, int32_t edge, double parameters[], int32_t ed
 int split_polygon(const Polygon& polygon, int32_t a, int32_t b, Vector chain[], uint32_t m,
                   Polygon* first, Polygon* second);
 
+// 1 when the point lies strictly inside the closed outline (a point on an edge
+// is not), else 0.
+int point_strictly_inside(const Polygon& polygon, Vector point);
+
 // 1 when the outline is one the game can use: three points or more, the game's
 // winding (negative shoelace sum), no zero-length edge, finite coordinates.
 int polygon_is_sound(const Polygon& polygon);
