@@ -54,7 +54,7 @@ expect() {
     fi
 }
 
-usage='Usage: brelkor [--seed N] [--rocks N]'
+usage='Usage: brelkor [--seed N] [--rocks N] [--record FILE]'
 help='; see brelkor --help'
 seed='brelkor: --seed wants a whole number from 0 to 4294967295'
 rocks='brelkor: --rocks wants a whole number from 0 to 99'

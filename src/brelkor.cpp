@@ -30,7 +30,9 @@ int init_game(Game* game, int width, int height, int rock_count) {
         return 0;
     }
     // Centre the shared outline once, so that making the ship moves it no further
-    // and the ship stands exactly at the point given.
+    // and the ship stands exactly at the point given. The missile's outline
+    // goes back to its first state too: the first missile centres it.
+    restore_shared_outlines();
     init_polygon(&ship_shape, nullptr);
     init_ship(&game->ship, static_cast<uint32_t>(width / 2), static_cast<uint32_t>(height / 2));
     if (!activate_sprite(game, &game->ship)) {
@@ -141,15 +143,22 @@ void delete_sprite(Sprite* sprite, Game* game) {
 // steps that are due, draws and presents, and sleeps. The elapsed time runs
 // from the start of one frame to the start of the next, delay included. quit is
 // tested only before a frame, so the frame in which it is set completes.
-void play_game(Game* game, SDL_Renderer* renderer) {
+void play_game(Game* game, SDL_Renderer* renderer, Recorder* recorder) {
     uint32_t last = SDL_GetTicks();
     while (!game->quit) {
         const uint32_t now = SDL_GetTicks();
+        const bool recording = recorder != nullptr && recorder->file != nullptr;
         SDL_Event event;
         while (SDL_PollEvent(&event)) {
             control_game(game, event);
+            if (recording) {
+                record_event(recorder, event);
+            }
         }
         simulate_game(game, now - last); // unsigned: the clock's wrap does no harm
+        if (recording) {
+            record_frame(recorder, now - last, hash_game(*game));
+        }
         draw_game(renderer, *game);
         SDL_RenderPresent(renderer);
         SDL_Delay(FRAME_DELAY_MS);

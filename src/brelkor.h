@@ -21,6 +21,10 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "slab.h"
 #include "sprite.h"
@@ -92,6 +96,10 @@ extern Polygon ship_shape;
 extern Vector missile_points[3];
 extern Polygon missile_shape;
 
+// Puts both shared outlines back as they were before any game moved them, so
+// that a second game in the same process starts as the first one did.
+void restore_shared_outlines();
+
 // Ship and missile constants: pixels, seconds, milliseconds, radians.
 constexpr double SHIP_DENSITY = 1.0;
 constexpr double SHIP_THRUST = 400;                  // pixels per second squared
@@ -124,6 +132,19 @@ int init_game(Game* game, int width, int height, int rock_count);
 // partly built, but must have started zeroed.
 void release_game(Game* game);
 
+// A 64-bit FNV-1a hash of everything that decides how the game goes on; the
+// same state gives the same hash on every machine. The bytes hashed, in order,
+// each value's little-endian bytes, doubles by their IEEE-754 bits:
+//   the game: quit, paused, pending_ms (32 bits each), world_size, the
+//     generator's state (32 bits), the shared missile outline's three points,
+//     the list's count (32 bits);
+//   each listed sprite in list order: kind, position, orientation, velocity,
+//     acceleration, angular_velocity, mass, moment, inverse_mass,
+//     inverse_moment, the outline's count (32 bits), radius and points;
+//     then a ship's controls and fire_cooldown_ms, a missile's thrust_ms and
+//     life_ms, a fragment's life_ms (32 bits each).
+uint64_t hash_game(const Game& game);
+
 // Appends the sprite to the list. 1 on success; 0 when the list is full, which
 // changes nothing.
 int activate_sprite(Game* game, Sprite* sprite);
@@ -144,8 +165,12 @@ void delete_sprite(Sprite* sprite, Game* game);
 // whose block and ring go with the last. The ship holds nothing to give back.
 void release_sprite(Sprite* sprite);
 
+struct Recorder;
+
 // Runs frames until quit is set: events, simulation, drawing, 33 ms sleep.
-void play_game(Game* game, SDL_Renderer* renderer);
+// With a recorder, each frame's events and elapsed time and the state's hash
+// after it are written out as the frame ends (record_frame).
+void play_game(Game* game, SDL_Renderer* renderer, Recorder* recorder = nullptr);
 
 // Handles one event: Escape and the close request quit, P pauses, other keys
 // go to the ship's controls.
@@ -222,3 +247,141 @@ void nudge_fragment(const Sprite& parent, Sprite* rock);
 
 // Counts the fragment's life down; at exactly 0 the kind becomes KIND_DEAD.
 void simulate_fragment(Fragment* fragment, double dt);
+
+// Recordings: a game written down frame by frame, so that it can be replayed
+// exactly. The game is decided by its start (seed, rocks, field) and, frame by
+// frame, by the events control_game handled and the milliseconds simulate_game
+// was handed; after each frame the recording holds hash_game of the state, so
+// a replay finds the first frame that went otherwise. docs/recording.md
+// describes the file: text lines, each ending in a CRC-32 of its own bytes.
+
+// The first line of a recording: its format's name and version.
+constexpr std::string_view RECORDING_FORMAT = "brelkor-recording";
+constexpr uint32_t RECORDING_VERSION = 1;
+
+// Most events one frame can hold: more than SDL's event queue holds at once
+// (65535).
+constexpr uint32_t RECORDING_FRAME_EVENTS = 65535;
+// Most frames, and most events in all, that a recording holds: about 39 hours
+// of play at 30 frames a second, and the memory a replay takes stays below
+// about 100 MiB.
+constexpr uint32_t RECORDING_MOST_FRAMES = 1u << 22;
+constexpr uint32_t RECORDING_MOST_EVENTS = 1u << 22;
+
+// The events that control_game acts on; the others are not recorded.
+enum RecordedEventKind : uint8_t {
+    EVENT_KEY_DOWN = 0,   // SDL_KEYDOWN
+    EVENT_KEY_REPEAT = 1, // SDL_KEYDOWN repeated while the key is held
+    EVENT_KEY_UP = 2,     // SDL_KEYUP
+    EVENT_QUIT = 3,       // SDL_QUIT, the window's close request
+};
+
+struct RecordedEvent {
+    uint8_t kind; // a RecordedEventKind
+    int32_t key;  // SDL key code (keysym.sym); 0 for EVENT_QUIT
+};
+
+struct RecordedFrame {
+    uint64_t hash;        // hash_game after the frame
+    uint32_t elapsed_ms;  // handed to simulate_game
+    uint32_t first_event; // the frame's events: events[first_event] up to the next frame's
+};
+
+// How a game starts.
+struct RecordingStart {
+    std::string game_version; // of the game that recorded it
+    uint32_t seed;            // the generator's seed, also when the clock gave it
+    int32_t rocks;            // rocks at the start, 0 to 99
+    int32_t width, height;    // the field: 800 by 600
+};
+
+struct Recording {
+    RecordingStart start;
+    std::vector<RecordedFrame> frames;
+    std::vector<RecordedEvent> events;
+    bool ended; // the end line came: the game that made it finished
+};
+
+// The events of frame i: [*begin, *end) of recording.events.
+void frame_events(const Recording& recording, uint32_t i, uint32_t* begin, uint32_t* end);
+
+// The SDL event a recorded one stands for, and the recorded one of an SDL event
+// (false for an event that control_game ignores).
+SDL_Event recorded_to_sdl(RecordedEvent event);
+bool sdl_to_recorded(const SDL_Event& event, RecordedEvent* recorded);
+
+// Reads and checks a whole recording: 1, or 0 with error set to one line
+// (without a newline) naming the file and, where it applies, the line and what
+// was expected. Nothing is left half read in recording on failure.
+int read_recording(const char* path, Recording* recording, std::string* error);
+
+// The same over a recording's text; name stands for the file in messages.
+int parse_recording(std::string_view text, const char* name, Recording* recording,
+                    std::string* error);
+
+// Writes a game down as it is played. Every line is written out whole and
+// flushed when it ends, so a game killed mid-way leaves a recording of its
+// frames up to the last whole one. After a failed write the recorder is
+// stopped: it writes no more and holds what went wrong.
+struct Recorder {
+    std::FILE* file = nullptr; // null once closed or stopped
+    std::string path;
+    std::string line;          // the frame being written
+    uint32_t frames = 0;       // frames written
+    uint32_t frame_events = 0; // events in the frame being written
+    uint32_t events = 0;       // events written in all
+    uint64_t last_hash = 0;    // of the last frame written
+    bool failed = false;       // a write failed, or the recording was full
+    std::string error;         // one line, when failed
+};
+
+// Creates the file, never replacing one that exists, and writes the header.
+// 1, or 0 with error set (nothing is left open; a file created is removed).
+int open_recording(Recorder* recorder, const char* path, const RecordingStart& start);
+
+// Adds one event handled in the frame being written; events that control_game
+// ignores are left out.
+void record_event(Recorder* recorder, const SDL_Event& event);
+
+// Ends the frame: its elapsed milliseconds, the events added since the last
+// frame, the state's hash. 1 when written; 0 when the recorder is stopped, and
+// for the write that stops it, one line on stderr.
+int record_frame(Recorder* recorder, uint32_t elapsed_ms, uint64_t hash);
+
+// Writes the end line (frame count and the last hash) and closes the file. 1
+// when the whole recording was written, 0 when any write failed (stderr has had
+// a line for the first failure) or the recorder was stopped before.
+int close_recording(Recorder* recorder);
+
+// Closes the file without an end line, as a game that was killed leaves it.
+void abandon_recording(Recorder* recorder);
+
+// Replays.
+
+// Builds the recorded game's start: the generator seeded, then init_game with
+// the recorded field and rocks. 1 when ready, 0 when the game cannot be built.
+int start_replay(Game* game, const Recording& recording);
+
+// Replays frame i: its events through control_game, then simulate_game with its
+// milliseconds. Returns the number of steps the frame ran.
+uint32_t replay_frame(Game* game, const Recording& recording, uint32_t i);
+
+// What a replay found.
+struct ReplayOutcome {
+    uint32_t frames = 0;      // frames replayed
+    uint64_t steps = 0;       // simulation steps run
+    uint32_t first_wrong = 0; // the first frame whose hash differed (from 1); 0: none
+    uint64_t final_hash = 0;  // the hash after the last frame replayed
+    bool stopped = false;     // the viewer ended a replay in the window early
+};
+
+// Replays the whole recording without a window, as fast as it goes. With a
+// name, the first differing frame gets one line on stderr.
+ReplayOutcome replay_headless(Game* game, const Recording& recording, const char* name);
+
+// Replays it in the window at the recorded pace, each frame drawn; Escape or the
+// window's close request ends it early. The clock paces the frames only: the
+// game is handed the recorded milliseconds. At the first differing frame one
+// line goes to stderr.
+ReplayOutcome replay_in_window(Game* game, SDL_Renderer* renderer, const Recording& recording,
+                               const char* name);

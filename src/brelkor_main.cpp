@@ -1,27 +1,34 @@
 // Entry: reads the command line, brings SDL up, opens the window, builds the
-// game and runs it.
+// game and runs it: played, played and recorded, or a recording replayed.
 //
-// Command line: brelkor [--seed N] [--rocks N], or brelkor --help | --version.
-// It is read before SDL starts, from left to right: --help and --version answer
-// at once and look no further; the first wrong argument ends the program; an
-// option given twice keeps its last value. --name=value is read as --name value.
+// Command line: brelkor [--seed N] [--rocks N] [--record FILE],
+// brelkor --replay FILE [--headless], or brelkor --help | --version. It is read
+// before SDL starts, from left to right, by getopt_long: --help and --version
+// answer at once and look no further; the first wrong argument ends the
+// program; an option given twice keeps its last value; --name=value is read as
+// --name value. Options are taken by their whole names only.
 //
 // Exit status 0 after a game that ran, or after --help or --version; 1, with one
 // line on the standard error stream naming what failed, when there is no window
-// to play in, the game cannot be built or the answer cannot be written; 2, with
-// one line on the standard error stream, for a wrong command line.
+// to play in, the game cannot be built, the answer cannot be written, the
+// recording cannot be written or read, or a replay went otherwise than its
+// recording; 2, with one line on the standard error stream, for a wrong command
+// line.
 #if !defined(_WIN32)
 // Only Windows has SDL2main glue that provides the entry; elsewhere main below
 // stands in for it.
 #define SDL_MAIN_HANDLED
 #endif
 #include <SDL.h>
+#include <getopt.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <string_view>
 
 #include "brelkor.h"
@@ -43,30 +50,41 @@ constexpr int STATUS_USAGE = 2;
 #endif
 
 constexpr const char* HELP =
-    "Usage: brelkor [--seed N] [--rocks N]\n"
+    "Usage: brelkor [--seed N] [--rocks N] [--record FILE]\n"
+    "       brelkor --replay FILE [--headless]\n"
     "       brelkor --help | --version\n"
     "\n"
     "Fly a ship among drifting rocks in an 800x600 window on a field that wraps\n"
     "around. Up thrusts, Left and Right turn, Down turns against the motion, Space\n"
     "fires, P pauses, Escape or closing the window quits.\n"
     "\n"
-    "  --seed N    seed the random generator with N, 0 to 4294967295, instead of\n"
-    "              the clock: the same seed and rocks give the same start\n"
-    "  --rocks N   start with N rocks, 0 to 99, instead of 4\n"
-    "  --help      print this help and exit\n"
-    "  --version   print the name and version and exit\n"
+    "  --seed N        seed the random generator with N, 0 to 4294967295, instead\n"
+    "                  of the clock: the same seed and rocks give the same start\n"
+    "  --rocks N       start with N rocks, 0 to 99, instead of 4\n"
+    "  --record FILE   write the game to FILE, a new file, as it is played\n"
+    "  --replay FILE   replay the game recorded in FILE in the window, at the pace\n"
+    "                  it was played; Escape or closing the window stops it\n"
+    "  --headless      with --replay: replay without a window, as fast as it goes,\n"
+    "                  and print one line of figures\n"
+    "  --help          print this help and exit\n"
+    "  --version       print the name and version and exit\n"
     "\n"
     "Numbers are plain decimal digits. An option given twice keeps its last value;\n"
     "--name=N is the same as --name N.\n"
     "\n"
-    "Exit status: 0 after a game, 1 when there is no display or the game cannot\n"
-    "start, 2 for a wrong command line.\n";
+    "Exit status: 0 after a game or a replay that went as recorded, 1 when there\n"
+    "is no display, the game cannot start, a recording cannot be written or read,\n"
+    "or a replay went otherwise, 2 for a wrong command line.\n";
 
 // What the command line asks for.
 struct Settings {
     uint32_t seed = 0;
     bool seeded = false; // whether seed came from --seed; otherwise the clock seeds
     int rocks = START_ROCKS;
+    bool rocks_given = false;
+    const char* record = nullptr; // --record FILE
+    const char* replay = nullptr; // --replay FILE
+    bool headless = false;
 };
 
 enum class Reading {
@@ -129,53 +147,128 @@ int answer(const char* text) {
     return 0;
 }
 
+enum OptionCode : int {
+    OPTION_SEED = 256, // beyond every character, so no short option can be mistaken for one
+    OPTION_ROCKS,
+    OPTION_RECORD,
+    OPTION_REPLAY,
+    OPTION_HEADLESS,
+    OPTION_HELP,
+    OPTION_VERSION,
+};
+
+constexpr option OPTIONS[] = {
+    {"seed", required_argument, nullptr, OPTION_SEED},
+    {"rocks", required_argument, nullptr, OPTION_ROCKS},
+    {"record", required_argument, nullptr, OPTION_RECORD},
+    {"replay", required_argument, nullptr, OPTION_REPLAY},
+    {"headless", no_argument, nullptr, OPTION_HEADLESS},
+    {"help", no_argument, nullptr, OPTION_HELP},
+    {"version", no_argument, nullptr, OPTION_VERSION},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The long option of this code, or null.
+const option* option_of(int code) {
+    for (const option* o = OPTIONS; o->name != nullptr; ++o) {
+        if (o->val == code) {
+            return o;
+        }
+    }
+    return nullptr;
+}
+
+// Whether the argument names the option whole ("--seed" or "--seed=..."):
+// getopt_long would also take any unambiguous beginning of a name.
+bool names_whole(const char* argument, const option& o) {
+    const std::string_view text(argument);
+    const size_t equals = text.find('=');
+    return text.substr(0, 2) == "--" && text.substr(2, equals - 2) == o.name;
+}
+
 // Reads the arguments into settings; for ANSWERED, status is the exit status.
 Reading read_command_line(int argc, char* argv[], Settings* settings, int* status) {
-    for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        const char* equals = std::strchr(argument, '=');
-        const std::string_view name = equals != nullptr
-                                          ? std::string_view(argument, equals - argument)
-                                          : std::string_view(argument);
-        const char* value = equals != nullptr ? equals + 1 : nullptr;
-        char what[96];
-
-        if (name == "--help" || name == "--version") {
-            if (value != nullptr) {
-                std::snprintf(what, sizeof what, "%.*s takes no value, yet got ",
-                              static_cast<int>(name.size()), name.data());
-                return complain(what, value);
+    opterr = 0; // the messages below are the game's own
+    optind = 0; // start afresh
+    char what[96];
+    for (;;) {
+        const int at = optind == 0 ? 1 : optind; // the argument being read
+        // "+": stop at the first argument that is not an option; ":": report a
+        // missing value apart from an unknown option.
+        const int code = getopt_long(argc, argv, "+:", OPTIONS, nullptr);
+        if (code == -1) {
+            // A stray argument, a lone "-", or "--", which ends getopt's options.
+            if (at < argc) {
+                return complain(argv[at][0] == '-' ? "unknown option " : "unexpected argument ",
+                                argv[at]);
             }
-            *status = answer(name == "--help" ? HELP : "brelkor " BRELKOR_VERSION "\n");
-            return Reading::ANSWERED;
+            break;
         }
-        if (name == "--seed" || name == "--rocks") {
-            const bool seed = name == "--seed";
-            const char* option = seed ? "--seed" : "--rocks";
-            const uint32_t limit = seed ? UINT32_MAX : MOST_ROCKS;
-            if (value == nullptr && i + 1 == argc) {
-                std::snprintf(what, sizeof what, "%s wants a whole number from 0 to %lu after it",
-                              option, static_cast<unsigned long>(limit));
-                return complain(what, nullptr);
+        const char* argument = argv[at];
+        const option* named = option_of(code == '?' || code == ':' ? optopt : code);
+        if (named == nullptr || !names_whole(argument, *named)) {
+            return complain("unknown option ", argument);
+        }
+        if (code == '?') { // a value given to an option that takes none
+            std::snprintf(what, sizeof what, "--%s takes no value, yet got ", named->name);
+            return complain(what, std::strchr(argument, '=') + 1);
+        }
+        const bool seed = named->val == OPTION_SEED;
+        const uint32_t limit = seed ? UINT32_MAX : MOST_ROCKS;
+        if (code == ':') { // the last argument, wanting a value
+            if (named->val == OPTION_RECORD || named->val == OPTION_REPLAY) {
+                std::snprintf(what, sizeof what, "--%s wants a file name after it", named->name);
+            } else {
+                std::snprintf(what, sizeof what, "--%s wants a whole number from 0 to %lu after it",
+                              named->name, static_cast<unsigned long>(limit));
             }
-            if (value == nullptr) {
-                value = argv[++i];
-            }
-            uint32_t number = 0;
-            if (!read_number(value, limit, &number)) {
-                std::snprintf(what, sizeof what, "%s wants a whole number from 0 to %lu, not ",
-                              option, static_cast<unsigned long>(limit));
-                return complain(what, value);
+            return complain(what, nullptr);
+        }
+        uint32_t number = 0;
+        switch (code) {
+        case OPTION_HELP:
+        case OPTION_VERSION:
+            *status = answer(code == OPTION_HELP ? HELP : "brelkor " BRELKOR_VERSION "\n");
+            return Reading::ANSWERED;
+        case OPTION_SEED:
+        case OPTION_ROCKS:
+            if (!read_number(optarg, limit, &number)) {
+                std::snprintf(what, sizeof what, "--%s wants a whole number from 0 to %lu, not ",
+                              named->name, static_cast<unsigned long>(limit));
+                return complain(what, optarg);
             }
             if (seed) {
                 settings->seed = number;
                 settings->seeded = true;
             } else {
                 settings->rocks = static_cast<int>(number);
+                settings->rocks_given = true;
             }
-            continue;
+            break;
+        case OPTION_RECORD:
+            settings->record = optarg;
+            break;
+        case OPTION_REPLAY:
+            settings->replay = optarg;
+            break;
+        case OPTION_HEADLESS:
+            settings->headless = true;
+            break;
+        default:
+            break;
         }
-        return complain(argument[0] == '-' ? "unknown option " : "unexpected argument ", argument);
+    }
+    // Options that make no sense together.
+    if (settings->record != nullptr && settings->replay != nullptr) {
+        return complain("--record cannot go with --replay", nullptr);
+    }
+    if (settings->headless && settings->replay == nullptr) {
+        return complain("--headless goes only with --replay", nullptr);
+    }
+    if (settings->replay != nullptr && (settings->seeded || settings->rocks_given)) {
+        std::snprintf(what, sizeof what, "%s cannot go with --replay, whose file holds the start",
+                      settings->seeded ? "--seed" : "--rocks");
+        return complain(what, nullptr);
     }
     return Reading::PLAY;
 }
@@ -218,21 +311,9 @@ bool headless_driver(const char* driver) {
     return SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0;
 }
 
-} // namespace
-
-extern "C" int SDL_main(int argc, char* argv[]) {
-    Settings settings;
-    int answered = 0;
-    switch (read_command_line(argc, argv, &settings, &answered)) {
-    case Reading::PLAY:
-        break;
-    case Reading::ANSWERED:
-        return answered;
-    case Reading::WRONG:
-        return STATUS_USAGE;
-    }
-    seed_random(settings.seeded ? settings.seed : static_cast<uint32_t>(std::time(nullptr)));
-
+// Brings SDL up and opens the window with its renderer: 0, or the exit status
+// after one line on stderr (SDL is then down again).
+int open_window(SDL_Renderer** renderer) {
     // The game needs only video, events and the timer; the rest (sound, say) is
     // welcome but not required.
     if (SDL_Init(SDL_INIT_EVERYTHING) != 0 &&
@@ -254,23 +335,128 @@ extern "C" int SDL_main(int argc, char* argv[]) {
         SDL_Quit();
         return status;
     }
-    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
-    if (renderer == nullptr) {
+    *renderer = SDL_CreateRenderer(window, -1, 0);
+    if (*renderer == nullptr) {
         const int status = fail("cannot make a renderer for the window", SDL_GetError());
         SDL_Quit();
         return status;
     }
+    return 0;
+}
 
+// Plays a game in the window, recording it when asked.
+int play(const Settings& settings) {
+    const uint32_t seed =
+        settings.seeded ? settings.seed : static_cast<uint32_t>(std::time(nullptr));
+    seed_random(seed);
+    Recorder recorder;
+    if (settings.record != nullptr &&
+        !open_recording(&recorder, settings.record,
+                        RecordingStart{BRELKOR_VERSION, seed, settings.rocks, WINDOW_WIDTH,
+                                       WINDOW_HEIGHT})) {
+        return fail(recorder.error.c_str(), nullptr);
+    }
+    // A recording of a game that never began would only stand in the way of the
+    // next one under that name.
+    auto drop_recording = [&] {
+        if (settings.record != nullptr) {
+            abandon_recording(&recorder);
+            std::remove(settings.record);
+        }
+    };
+    SDL_Renderer* renderer = nullptr;
+    if (const int status = open_window(&renderer); status != 0) {
+        drop_recording();
+        return status;
+    }
     Game game{};
     int status = 0;
     if (init_game(&game, WINDOW_WIDTH, WINDOW_HEIGHT, settings.rocks)) {
-        play_game(&game, renderer);
+        play_game(&game, renderer, settings.record != nullptr ? &recorder : nullptr);
+        if (settings.record != nullptr && !close_recording(&recorder)) {
+            status = STATUS_FAILED; // its line is on stderr already
+        }
     } else {
+        drop_recording();
         status = fail("cannot set up the game", "out of memory");
     }
     release_game(&game);
     SDL_Quit(); // ends the window and the renderer with it
     return status;
+}
+
+// Replays a recording, in the window or headless; the whole file is read and
+// checked before anything starts.
+int replay(const Settings& settings) {
+    Recording recording;
+    std::string error;
+    if (!read_recording(settings.replay, &recording, &error)) {
+        return fail(error.c_str(), nullptr);
+    }
+    SDL_Renderer* renderer = nullptr;
+    if (!settings.headless) {
+        if (const int status = open_window(&renderer); status != 0) {
+            return status;
+        }
+    }
+    Game game{};
+    if (!start_replay(&game, recording)) {
+        release_game(&game);
+        if (!settings.headless) {
+            SDL_Quit();
+        }
+        return fail("cannot set up the game", "out of memory");
+    }
+    ReplayOutcome outcome;
+    if (settings.headless) {
+        const auto began = std::chrono::steady_clock::now();
+        outcome = replay_headless(&game, recording, settings.replay);
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        const double rate = wall > 0 ? static_cast<double>(outcome.steps) / wall : 0;
+        std::string verdict = outcome.first_wrong == 0
+                                  ? std::string("matches")
+                                  : "first differing frame " + std::to_string(outcome.first_wrong);
+        std::printf("%s: %lu frames, %llu steps, %.2f game seconds, %.6f wall seconds, %.0f steps "
+                    "per second, %s, final hash %016llx\n",
+                    settings.replay, static_cast<unsigned long>(outcome.frames),
+                    static_cast<unsigned long long>(outcome.steps),
+                    static_cast<double>(outcome.steps) * STEP_SECONDS, wall, rate,
+                    verdict.c_str(), static_cast<unsigned long long>(outcome.final_hash));
+    } else {
+        outcome = replay_in_window(&game, renderer, recording, settings.replay);
+    }
+    if (!recording.ended && !outcome.stopped) {
+        std::fprintf(stderr,
+                     "brelkor: %s: the recording ends after frame %lu without its end line: the "
+                     "game that made it stopped before it ended\n",
+                     settings.replay, static_cast<unsigned long>(recording.frames.size()));
+    }
+    release_game(&game);
+    if (!settings.headless) {
+        SDL_Quit();
+    }
+    int status = outcome.first_wrong == 0 ? 0 : STATUS_FAILED;
+    if (settings.headless && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
+        status = fail("cannot write to the standard output", std::strerror(errno));
+    }
+    return status;
+}
+
+} // namespace
+
+extern "C" int SDL_main(int argc, char* argv[]) {
+    Settings settings;
+    int answered = 0;
+    switch (read_command_line(argc, argv, &settings, &answered)) {
+    case Reading::PLAY:
+        break;
+    case Reading::ANSWERED:
+        return answered;
+    case Reading::WRONG:
+        return STATUS_USAGE;
+    }
+    return settings.replay != nullptr ? replay(settings) : play(settings);
 }
 
 #if !defined(_WIN32)

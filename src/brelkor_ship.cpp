@@ -1,17 +1,32 @@
 // The ship and its missiles.
 #include "brelkor.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <cstdlib>
+
+namespace {
 
 // An arrowhead pointing along +x with a notch at the back; vertex 0 is the nose.
 // Listed with a negative shoelace sum, like every outline of the game.
-Vector ship_points[4] = {{25, 0}, {-25, -13}, {-15, 0}, {-25, 13}};
-Polygon ship_shape = {ship_points, 4, 0, 0, 0, 0};
+constexpr Vector SHIP_OUTLINE[4] = {{25, 0}, {-25, -13}, {-15, 0}, {-25, 13}};
 
 // A thin triangle whose tip, vertex 0, points along +x.
-Vector missile_points[3] = {{6, 0}, {0, -2}, {0, 2}};
+constexpr Vector MISSILE_OUTLINE[3] = {{6, 0}, {0, -2}, {0, 2}};
+
+} // namespace
+
+Vector ship_points[4] = {SHIP_OUTLINE[0], SHIP_OUTLINE[1], SHIP_OUTLINE[2], SHIP_OUTLINE[3]};
+Polygon ship_shape = {ship_points, 4, 0, 0, 0, 0};
+
+Vector missile_points[3] = {MISSILE_OUTLINE[0], MISSILE_OUTLINE[1], MISSILE_OUTLINE[2]};
 Polygon missile_shape = {missile_points, 3, 0, 0, 0, 0};
+
+void restore_shared_outlines() {
+    std::copy(std::begin(SHIP_OUTLINE), std::end(SHIP_OUTLINE), ship_points);
+    std::copy(std::begin(MISSILE_OUTLINE), std::end(MISSILE_OUTLINE), missile_points);
+}
 
 namespace {
 

@@ -30,6 +30,8 @@ void replay_random(const uint16_t* values, size_t count) {
     source.replay_next = 0;
 }
 
+uint32_t random_state() { return source.state; }
+
 int32_t random_15bit() {
     if (source.replay != nullptr) {
         const uint16_t value = source.replay[source.replay_next];

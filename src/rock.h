@@ -22,6 +22,9 @@ void seed_random(uint32_t seed);
 // generator.
 void replay_random(const uint16_t* values, size_t count);
 
+// The seeded generator's state: what decides every number it yields next.
+uint32_t random_state();
+
 // The next 15-bit random integer, 0 to 32767.
 int32_t random_15bit();
 
