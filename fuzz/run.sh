@@ -18,13 +18,17 @@ mkdir -p "$out"
 flags="-std=c++20 -g -O1 -ffp-contract=off -Wall -Wextra -Werror
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -Isrc
     $(pkg-config --cflags sdl2)"
-for target in init_polygon intersections split_polygon draw; do
-    sources="fuzz/${target}_fuzz.cpp src/shapes.cpp"
-    [ "$target" = draw ] && sources="$sources src/draw.cpp"
+targets="init_polygon intersections split_polygon draw recording"
+for target in $targets; do
+    case $target in
+    draw) sources="src/shapes.cpp src/draw.cpp" ;;
+    recording) sources="src/brelkor_record.cpp -lz" ;;
+    *) sources="src/shapes.cpp" ;;
+    esac
     # shellcheck disable=SC2086
-    clang++-14 $flags $sources -o "$out/$target"
+    clang++-14 $flags "fuzz/${target}_fuzz.cpp" $sources -o "$out/$target"
 done
-for target in init_polygon intersections split_polygon draw; do
+for target in $targets; do
     echo "== fuzz: $target, $seconds s"
     mkdir -p "$out/corpus/$target"
     "$out/$target" -max_total_time="$seconds" -seed="$seed" -timeout=10 -rss_limit_mb=2048 \

@@ -319,6 +319,10 @@ int read_recording(const char* path, Recording* recording, std::string* error);
 int parse_recording(std::string_view text, const char* name, Recording* recording,
                     std::string* error);
 
+// The text of a recording, as the recorder writes it: what read_recording
+// accepts is exactly this text of what it read.
+std::string recording_text(const Recording& recording);
+
 // Writes a game down as it is played. Every line is written out whole and
 // flushed when it ends, so a game killed mid-way leaves a recording of its
 // frames up to the last whole one. After a failed write the recorder is

@@ -43,15 +43,16 @@ constexpr KeyName KEY_NAMES[] = {
 
 constexpr std::string_view EVENT_NAMES[] = {"down:", "repeat:", "up:"};
 
-// Text shown in a message: control characters and bytes beyond ASCII as '?',
-// at most QUOTED characters, so that the message stays one short line.
-std::string printable(std::string_view text) {
+// Text shown in a message: control characters as '?', so that the message stays
+// one line; and of a file's text (quoted) at most QUOTED bytes, each beyond
+// ASCII as '?' too.
+std::string printable(std::string_view text, bool quoted = false) {
     std::string shown;
-    for (const char c : text.substr(0, QUOTED)) {
+    for (const char c : quoted ? text.substr(0, QUOTED) : text) {
         const auto byte = static_cast<unsigned char>(c);
-        shown += byte < 0x20 || byte >= 0x7f ? '?' : c;
+        shown += byte < 0x20 || byte == 0x7f || (quoted && byte > 0x7f) ? '?' : c;
     }
-    if (text.size() > QUOTED) {
+    if (quoted && text.size() > QUOTED) {
         shown += "...";
     }
     return shown;
@@ -133,9 +134,15 @@ bool read_event(std::string_view text, RecordedEvent* event) {
                 return true;
             }
         }
+        // A named key is written by its name only, so each event has one spelling.
         uint64_t code = 0;
         if (!read_decimal(key, INT32_MAX, &code)) {
             return false;
+        }
+        for (const KeyName& named : KEY_NAMES) {
+            if (code == static_cast<uint64_t>(named.key)) {
+                return false;
+            }
         }
         *event = RecordedEvent{kind, static_cast<int32_t>(code)};
         return true;
@@ -149,16 +156,19 @@ bool ends_game(RecordedEvent event) {
            (event.kind != EVENT_KEY_UP && event.key == SDLK_ESCAPE);
 }
 
-// The words of a line, split at single spaces.
+// The words of a line, split at each single space: a doubled or trailing
+// space makes an empty word, which nothing takes.
 struct Words {
     std::string_view rest;
+    bool done = rest.empty();
     bool next(std::string_view* word) {
-        if (rest.empty()) {
+        if (done) {
             return false;
         }
         const size_t space = rest.find(' ');
         *word = rest.substr(0, space);
-        rest = space == std::string_view::npos ? std::string_view{} : rest.substr(space + 1);
+        done = space == std::string_view::npos;
+        rest = done ? std::string_view{} : rest.substr(space + 1);
         return true;
     }
 };
@@ -179,7 +189,7 @@ struct Reader {
         return false;
     }
     bool expected(const char* what, std::string_view seen) {
-        return fail(std::string("expected ") + what + ", not '" + printable(seen) + "'");
+        return fail(std::string("expected ") + what + ", not '" + printable(seen, true) + "'");
     }
 
     // One whole line, without its newline.
@@ -193,7 +203,7 @@ struct Reader {
         std::string check;
         append_hex(&check, line_check(body), 8);
         if (written != check) {
-            return fail("expected the line's CRC-32 " + check + ", not '" + printable(written) +
+            return fail("expected the line's CRC-32 " + check + ", not '" + printable(written, true) +
                         "': the line is damaged");
         }
         if (ended) {
@@ -216,7 +226,7 @@ struct Reader {
         if (!words.next(&word) || word != RECORDING_FORMAT) {
             return expected("'brelkor-recording' and the format version: not a Brelkor recording", body);
         }
-        if (!words.next(&word) || !words.rest.empty() || !read_decimal(word, UINT32_MAX, &version) ||
+        if (!words.next(&word) || !words.done || !read_decimal(word, UINT32_MAX, &version) ||
             version != RECORDING_VERSION) {
             return expected("format version 1", body.substr(RECORDING_FORMAT.size()));
         }
@@ -228,7 +238,7 @@ struct Reader {
         std::string_view word;
         std::string_view version;
         bool fine = words.next(&word) && word == "game" && words.next(&version) &&
-                    words.rest.empty() && !version.empty() && version.size() <= 32;
+                    words.done && !version.empty() && version.size() <= 32;
         for (const char c : version) {
             fine = fine && c > ' ' && c < 0x7f;
         }
@@ -243,7 +253,7 @@ struct Reader {
         Words words{body};
         std::string_view word;
         uint64_t value = 0;
-        if (!words.next(&word) || word != key || !words.next(&word) || !words.rest.empty() ||
+        if (!words.next(&word) || word != key || !words.next(&word) || !words.done ||
             !read_decimal(word, limit, &value)) {
             return expected(what, body);
         }
@@ -445,6 +455,47 @@ int read_recording(const char* path, Recording* recording, std::string* error) {
 
 namespace {
 
+std::string header_text(const RecordingStart& start) {
+    std::string text =
+        checked(std::string(RECORDING_FORMAT) + " " + std::to_string(RECORDING_VERSION));
+    text += checked("game " + start.game_version);
+    text += checked("seed " + std::to_string(start.seed));
+    text += checked("rocks " + std::to_string(start.rocks));
+    text += checked("field " + std::to_string(start.width) + " " + std::to_string(start.height));
+    return text;
+}
+
+// " down:Up", " quit", ...: an event as it follows the frame's hash.
+void append_event(std::string* text, RecordedEvent event) {
+    *text += ' ';
+    if (event.kind == EVENT_QUIT) {
+        *text += "quit";
+        return;
+    }
+    *text += EVENT_NAMES[event.kind];
+    for (const KeyName& named : KEY_NAMES) {
+        if (named.key == event.key) {
+            *text += named.name;
+            return;
+        }
+    }
+    *text += std::to_string(event.key);
+}
+
+std::string frame_text(uint32_t number, uint32_t elapsed_ms, uint64_t hash,
+                       std::string_view events) {
+    std::string text = "frame " + std::to_string(number) + " " + std::to_string(elapsed_ms) + " ";
+    append_hex(&text, hash, 16);
+    text += events;
+    return checked(std::move(text));
+}
+
+std::string end_text(uint32_t frames, uint64_t hash) {
+    std::string text = "end " + std::to_string(frames) + " ";
+    append_hex(&text, hash, 16);
+    return checked(std::move(text));
+}
+
 void stop(Recorder* recorder, const std::string& why) {
     if (!recorder->failed) {
         recorder->failed = true;
@@ -485,13 +536,7 @@ int open_recording(Recorder* recorder, const char* path, const RecordingStart& s
         recorder->failed = true;
         return 0;
     }
-    std::string header = checked(std::string(RECORDING_FORMAT) + " " +
-                                 std::to_string(RECORDING_VERSION));
-    header += checked("game " + start.game_version);
-    header += checked("seed " + std::to_string(start.seed));
-    header += checked("rocks " + std::to_string(start.rocks));
-    header += checked("field " + std::to_string(start.width) + " " + std::to_string(start.height));
-    if (!write_out(recorder->file, header)) {
+    if (!write_out(recorder->file, header_text(start))) {
         recorder->error = "cannot record to '" + printable(path) + "': " + std::strerror(errno);
         recorder->failed = true;
         std::fclose(recorder->file);
@@ -514,19 +559,7 @@ void record_event(Recorder* recorder, const SDL_Event& event) {
     }
     ++recorder->frame_events;
     ++recorder->events;
-    recorder->line += ' ';
-    if (recorded.kind == EVENT_QUIT) {
-        recorder->line += "quit";
-        return;
-    }
-    recorder->line += EVENT_NAMES[recorded.kind];
-    for (const KeyName& named : KEY_NAMES) {
-        if (named.key == recorded.key) {
-            recorder->line += named.name;
-            return;
-        }
-    }
-    recorder->line += std::to_string(recorded.key);
+    append_event(&recorder->line, recorded);
 }
 
 int record_frame(Recorder* recorder, uint32_t elapsed_ms, uint64_t hash) {
@@ -537,13 +570,10 @@ int record_frame(Recorder* recorder, uint32_t elapsed_ms, uint64_t hash) {
         stop(recorder, "more frames than a recording holds");
         return 0;
     }
-    std::string text = "frame " + std::to_string(recorder->frames + 1) + " " +
-                       std::to_string(elapsed_ms) + " ";
-    append_hex(&text, hash, 16);
-    text += recorder->line;
+    const std::string text = frame_text(recorder->frames + 1, elapsed_ms, hash, recorder->line);
     recorder->line.clear();
     recorder->frame_events = 0;
-    if (!write_out(recorder->file, checked(std::move(text)))) {
+    if (!write_out(recorder->file, text)) {
         stop(recorder, std::strerror(errno));
         return 0;
     }
@@ -556,9 +586,7 @@ int close_recording(Recorder* recorder) {
     if (recorder->file == nullptr) {
         return recorder->failed ? 0 : 1;
     }
-    std::string text = "end " + std::to_string(recorder->frames) + " ";
-    append_hex(&text, recorder->last_hash, 16);
-    if (!write_out(recorder->file, checked(std::move(text)))) {
+    if (!write_out(recorder->file, end_text(recorder->frames, recorder->last_hash))) {
         stop(recorder, std::strerror(errno));
         return 0;
     }
@@ -577,4 +605,25 @@ void abandon_recording(Recorder* recorder) {
         std::fclose(recorder->file);
         recorder->file = nullptr;
     }
+}
+
+std::string recording_text(const Recording& recording) {
+    std::string text = header_text(recording.start);
+    std::string events;
+    for (uint32_t i = 0; i < recording.frames.size(); ++i) {
+        uint32_t begin = 0;
+        uint32_t end = 0;
+        frame_events(recording, i, &begin, &end);
+        events.clear();
+        for (uint32_t e = begin; e < end; ++e) {
+            append_event(&events, recording.events[e]);
+        }
+        const RecordedFrame& frame = recording.frames[i];
+        text += frame_text(i + 1, frame.elapsed_ms, frame.hash, events);
+    }
+    if (recording.ended) {
+        text += end_text(static_cast<uint32_t>(recording.frames.size()),
+                         recording.frames.empty() ? 0 : recording.frames.back().hash);
+    }
+    return text;
 }
