@@ -96,6 +96,18 @@ expect 2 '' "$seed, not '--rocks'$help" --seed --rocks 3
 expect 2 '' "$rocks, not '100x'$help" --rocks 100x --rocks 3
 expect 2 '' "$rocks, not '100'$help" --rocks 3 --rocks 100
 expect 1 '' START --rocks 3 --rocks 5 --seed 1 --seed 2
+# Recording and replaying: which options go together, and whole names only.
+expect 0 "$usage" '' --replay x --record y --help
+expect 2 '' "brelkor: --record cannot go with --replay$help" --record a --replay b
+expect 2 '' "brelkor: --headless goes only with --replay$help" --headless --record a
+expect 2 '' "brelkor: --seed cannot go with --replay, whose file holds the start$help" --replay x --seed 1
+expect 2 '' "brelkor: --rocks cannot go with --replay, whose file holds the start$help" --rocks=1 --replay=x
+expect 2 '' "brelkor: --record wants a file name after it$help" --record
+expect 2 '' "brelkor: --replay wants a file name after it$help" --headless --replay
+expect 2 '' "brelkor: --headless takes no value, yet got '1'$help" --headless=1
+expect 2 '' "brelkor: unknown option '--rec'$help" --rec x
+expect 2 '' "brelkor: unknown option '--re'$help" --re x
+expect 2 '' "brelkor: unknown option '--he=1'$help" --he=1
 # Anything else, shown on one line whatever it holds.
 expect 2 '' "brelkor: unexpected argument 'play'$help" play
 expect 2 '' "brelkor: unknown option '-h'$help" -h
@@ -106,7 +118,7 @@ expect 2 '' "brelkor: unknown option '--rocks?3'$help" $'--rocks\n3'
 # The whole help, and an answer that cannot be written.
 cases=$((cases + 1))
 "$game" --help >"$work/out" 2>&1
-for option in '--seed N' '--rocks N' '--help' '--version'; do
+for option in '--seed N' '--rocks N' '--record FILE' '--replay FILE' '--headless' '--help' '--version'; do
     grep -q -- "^  $option " "$work/out" || {
         echo "FAIL: expected --help to describe '$option'" >&2
         failures=$((failures + 1))

@@ -20,6 +20,7 @@ began=${EPOCHREALTIME/./}
 game_pid=
 xvfb_pid=
 run=setup
+limit_kb=
 
 cleanup() {
     if [[ -n $game_pid ]]; then
@@ -91,7 +92,13 @@ launch() {
         # A moment for the last client's leaving to settle; longer after a turn-away.
         ((attempt == 1)) || sleep 0.1
         sleep 0.02
-        "$game" "$@" 2>"$work/stderr.$run" &
+        if [[ -n $limit_kb ]]; then
+            # Files may grow to limit_kb KiB; a write beyond fails (EFBIG) rather
+            # than kill the game.
+            (ulimit -f "$limit_kb" && trap '' XFSZ && exec "$game" "$@") 2>"$work/stderr.$run" &
+        else
+            "$game" "$@" 2>"$work/stderr.$run" &
+        fi
         game_pid=$!
         start=$(now_ms)
         wid=
@@ -126,7 +133,7 @@ expect_exit() {
     local status=$1 limit=$2 start=$3 seen
     while alive && (($(now_ms) - start <= limit)); do sleep 0.02; done
     alive && fail "expected the game to end within $limit ms; still running after $(($(now_ms) - start)) ms"
-    local took=$(($(now_ms) - start))
+    took=$(($(now_ms) - start))
     wait "$game_pid"
     seen=$?
     game_pid=
@@ -223,7 +230,7 @@ seed=20240607
 
 # --- First launch, no rocks: the window, its picture, pause, the ship's
 # engines and missiles, and Escape. ---
-launch fly --seed "$seed" --rocks 4 --rocks 0 # the last --rocks counts
+launch fly --seed "$seed" --rocks 4 --rocks 0 --record "$work/fly.brec" # the last --rocks counts
 geometry=$(xtry xwininfo -id "$wid" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
 [[ $geometry == 800x600 ]] || fail "expected the window 800x600; saw $geometry"
 check_picture
@@ -294,6 +301,51 @@ focus
 start=$(now_ms)
 xdo key Escape
 expect_exit 0 1000 "$start"
+
+# --- The first game was recorded: replayed headless it goes as it went, to
+# the hash its recording ends with; replayed in the window it keeps the pace it
+# was played at, and Escape stops it. ---
+run=headless
+summary=$("$game" --replay "$work/fly.brec" --headless 2>"$work/stderr.$run")
+status=$?
+recorded=$(sed -n 's/^end [0-9]* \([0-9a-f]*\) .*/\1/p' "$work/fly.brec")
+[[ $status == 0 && -n $recorded && $summary == *", matches, final hash $recorded" ]] ||
+    fail "expected the recorded game to replay headless to 'matches' and its end hash '$recorded'; saw status $status, '$summary'"
+no_sanitizer_report
+echo "ok ($run): $summary"
+# Each frame's recorded time, as the replay waits for it (at most a second).
+played=$(awk '/^frame/ { t += ($3 < 1000 ? $3 : 1000) } END { print t }' "$work/fly.brec")
+launch replay --replay "$work/fly.brec"
+start=$(now_ms)
+expect_exit 0 $((played + 3000)) "$start"
+((took >= played * 8 / 10)) ||
+    fail "expected the replay to take about the $played ms the game was played for; it took $took ms"
+launch replay-stopped --replay "$work/fly.brec"
+focus
+start=$(now_ms)
+xdo key Escape
+expect_exit 0 1000 "$start"
+
+# --- A recording whose file cannot grow beyond 1 KiB: the write that fails
+# stops the recording with one line, the game plays on, and ends with status 1.
+# (Without sound: PulseAudio's client wants files of its own larger than that.)
+limit_kb=1
+SDL_AUDIODRIVER=dummy launch full --seed "$seed" --rocks 0 --record "$work/full.brec"
+limit_kb=
+for _ in $(seq 100); do
+    grep -q 'cannot go on recording' "$work/stderr.$run" && break
+    sleep 0.05
+done
+want="brelkor: cannot go on recording to '$work/full.brec': File too large; the game goes on unrecorded"
+[[ $(cat "$work/stderr.$run") == "$want" ]] ||
+    fail "expected the one line '$want'; saw '$(head -c 300 "$work/stderr.$run")'"
+sleep 0.2
+alive || fail "expected the game to play on once its recording stopped"
+check_picture
+focus
+start=$(now_ms)
+xdo key Escape
+expect_exit 1 1000 "$start"
 
 # --- Second launch, four rocks: paused at once, a missile in flight among
 # them, closed as a window manager's close button does. ---

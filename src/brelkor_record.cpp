@@ -19,6 +19,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -195,6 +196,9 @@ struct Reader {
     // One whole line, without its newline.
     bool take(std::string_view text) {
         ++line;
+        if (ended) {
+            return expected("nothing after the end line", text);
+        }
         if (text.size() < 10 || text.substr(text.size() - 10, 2) != " *") {
             return expected("a line ending in ' *' and its CRC-32 in 8 hex digits", text);
         }
@@ -205,9 +209,6 @@ struct Reader {
         if (written != check) {
             return fail("expected the line's CRC-32 " + check + ", not '" + printable(written, true) +
                         "': the line is damaged");
-        }
-        if (ended) {
-            return expected("nothing after the end line", body);
         }
         switch (line) {
         case 1: return format(body);
@@ -224,11 +225,12 @@ struct Reader {
         std::string_view word;
         uint64_t version = 0;
         if (!words.next(&word) || word != RECORDING_FORMAT) {
-            return expected("'brelkor-recording' and the format version: not a Brelkor recording", body);
+            return fail("not a Brelkor recording: expected 'brelkor-recording 1', not '" +
+                        printable(body, true) + "'");
         }
         if (!words.next(&word) || !words.done || !read_decimal(word, UINT32_MAX, &version) ||
             version != RECORDING_VERSION) {
-            return expected("format version 1", body.substr(RECORDING_FORMAT.size()));
+            return expected("format version 1", body.substr(std::min(body.size(), RECORDING_FORMAT.size() + 1)));
         }
         return true;
     }
