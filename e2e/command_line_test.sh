@@ -54,7 +54,7 @@ expect() {
     fi
 }
 
-usage='Usage: brelkor [--seed N] [--rocks N] [--record FILE]'
+usage='Usage: brelkor [--seed N] [--rocks N] [--record FILE] [--scale N] [--fullscreen]'
 help='; see brelkor --help'
 seed='brelkor: --seed wants a whole number from 0 to 4294967295'
 rocks='brelkor: --rocks wants a whole number from 0 to 99'
@@ -108,6 +108,14 @@ expect 2 '' "brelkor: --headless takes no value, yet got '1'$help" --headless=1
 expect 2 '' "brelkor: unknown option '--rec'$help" --rec x
 expect 2 '' "brelkor: unknown option '--re'$help" --re x
 expect 2 '' "brelkor: unknown option '--he=1'$help" --he=1
+# A larger window: the scale's range, and no window to scale when headless.
+expect 1 '' START --scale 4 --fullscreen
+expect 1 '' START --scale=1
+expect 2 '' "brelkor: --scale wants a whole number from 1 to 4, not '0'$help" --scale 0
+expect 2 '' "brelkor: --scale wants a whole number from 1 to 4, not '5'$help" --scale 5
+expect 2 '' "brelkor: --scale wants a whole number from 1 to 4 after it$help" --scale
+expect 2 '' "brelkor: --scale cannot go with --headless, which opens no window$help" --replay x --headless --scale 2
+expect 2 '' "brelkor: --fullscreen cannot go with --headless, which opens no window$help" --fullscreen --replay x --headless
 # Anything else, shown on one line whatever it holds.
 expect 2 '' "brelkor: unexpected argument 'play'$help" play
 expect 2 '' "brelkor: unknown option '-h'$help" -h
@@ -118,7 +126,7 @@ expect 2 '' "brelkor: unknown option '--rocks?3'$help" $'--rocks\n3'
 # The whole help, and an answer that cannot be written.
 cases=$((cases + 1))
 "$game" --help >"$work/out" 2>&1
-for option in '--seed N' '--rocks N' '--record FILE' '--replay FILE' '--headless' '--help' '--version'; do
+for option in '--seed N' '--rocks N' '--record FILE' '--replay FILE' '--headless' '--scale N' '--fullscreen' '--help' '--version'; do
     grep -q -- "^  $option " "$work/out" || {
         echo "FAIL: expected --help to describe '$option'" >&2
         failures=$((failures + 1))

@@ -68,7 +68,7 @@ xdo() { xtry xdotool "$@" 2>/dev/null || fail "expected xdotool $* to reach the 
 
 # The private X server: -displayfd picks a free display; timeout bounds its life
 # should this script itself be killed.
-timeout 120 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp \
+timeout 120 Xvfb -displayfd 3 -screen 0 1920x1440x24 -nolisten tcp -noreset \
     3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 100); do
@@ -387,6 +387,91 @@ focus
 start=$(now_ms)
 xdo key Escape
 expect_exit 0 1000 "$start"
+
+# --- A larger window: --scale 2 opens 1600x1200 and shows the scaled picture
+# of the unscaled game. Both replay one recording, paused from its first frame
+# with nothing yet simulated, so both show the same scene. ---
+line() { # a recording's line: the text, then its CRC-32 (gzip's trailer holds it)
+    printf '%s *%s\n' "$1" "$(printf '%s' "$1" | gzip -c | tail -c 8 | od -An -tx4 -N4 | tr -d ' ')"
+}
+paused() { # the recording, each frame with the hash $1
+    line 'brelkor-recording 2'
+    line 'game 0.1'
+    line "seed $seed"
+    line 'rocks 4'
+    line 'field 800 600'
+    line "frame 1 0 $1 down:P"
+    local frame
+    for frame in $(seq 2 120); do line "frame $frame 33 $1"; done
+}
+paused 0000000000000000 | head -n 6 >"$work/paused.brec"
+hash=$("$game" --replay "$work/paused.brec" --headless 2>/dev/null | sed 's/.*final hash //')
+paused "$hash" >"$work/paused.brec"
+launch unscaled --replay "$work/paused.brec"
+steady_shot
+cp "$shot" "$work/unscaled.png"
+bounds 255,40,40
+small=("$bw" "$bh" "$bx" "$by")
+focus
+xdo key Escape
+expect_exit 0 1000 "$(now_ms)"
+launch scaled --replay "$work/paused.brec" --scale 2
+geometry=$(xwininfo -id "$wid" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+[[ $geometry == 1600x1200 ]] || fail "expected the window 1600x1200 with --scale 2; saw $geometry"
+steady_shot
+bounds 255,40,40
+for k in 0 1 2 3; do
+    big=("$bw" "$bh" "$bx" "$by")
+    ((big[k] >= 2 * small[k] - 2 && big[k] <= 2 * small[k] + 2)) ||
+        fail "expected the ship's red bounds twice the unscaled ${small[*]} (width, height, x, y); saw ${big[*]}"
+done
+"$convert" "$work/unscaled.png" -sample 200% "$work/doubled.png"
+same=$(grey_near "$shot" "$work/doubled.png" 8)
+back=$(grey_near "$work/doubled.png" "$shot" 8)
+((same >= 90 && back >= 90)) ||
+    fail "expected the rocks where the unscaled picture has them, doubled: 90% of either's grey within 8 pixels of the other's; saw $same% and $back%"
+echo "ok ($run): 1600x1200, the ship's bounds ${big[*]} against ${small[*]}, $same% and $back% of grey in place"
+focus
+xdo key Escape
+expect_exit 0 1000 "$(now_ms)"
+
+# --- Alt+Enter under a window manager (full screen is the manager's to
+# grant): the 800x600 window fills the screen with the field letterboxed, and
+# Alt+Enter again brings it back; the game plays on and ends as usual. ---
+run=fullscreen
+evilwm >"$work/wm.log" 2>&1 &
+wm_pid=$!
+sleep 0.3
+launch fullscreen --seed "$seed" --rocks 0
+focus
+xdo key p alt+Return
+screen=$(xwininfo -root | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+for _ in $(seq 50); do
+    geometry=$(xwininfo -id "$wid" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+    [[ $geometry == "$screen" ]] && break
+    sleep 0.05
+done
+[[ $geometry == "$screen" ]] || fail "expected Alt+Enter to fill the $screen screen; the window is $geometry"
+steady_shot
+bounds 255,40,40
+# 1920x1440 holds the field 2.4 times: the ship, nose up at the field's
+# centre, is 2.4 times as large at the screen's centre.
+((bx + bw / 2 >= 950 && bx + bw / 2 <= 970 && bh >= 110 && bh <= 130)) ||
+    fail "expected the ship scaled 2.4 times at the screen's centre; its red bounds are $box"
+xdo key alt+Return
+for _ in $(seq 50); do
+    geometry=$(xwininfo -id "$wid" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+    [[ $geometry == 800x600 ]] && break
+    sleep 0.05
+done
+[[ $geometry == 800x600 ]] || fail "expected Alt+Enter again to bring back the 800x600 window; saw $geometry"
+echo "ok ($run): Alt+Enter filled the $screen screen (ship $box) and went back to 800x600"
+focus
+start=$(now_ms)
+xdo key Escape
+expect_exit 0 1000 "$start"
+kill "$wm_pid" 2>/dev/null
+wait "$wm_pid" 2>/dev/null
 
 # --- No display: status 1 and a last line naming the game. ---
 run=nodisplay

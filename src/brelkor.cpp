@@ -139,6 +139,47 @@ void delete_sprite(Sprite* sprite, Game* game) {
     release_sprite(sprite);
 }
 
+void handle_window_event(SDL_Renderer* renderer, const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_CONTROLLERDEVICEADDED:
+        SDL_GameControllerOpen(event.cdevice.which); // SDL_Quit closes what stays open
+        break;
+    case SDL_CONTROLLERDEVICEREMOVED:
+        SDL_GameControllerClose(SDL_GameControllerFromInstanceID(event.cdevice.which));
+        break;
+    case SDL_KEYDOWN: {
+        SDL_Window* window = SDL_RenderGetWindow(renderer);
+        if (window == nullptr || event.key.repeat != 0 || (event.key.keysym.mod & KMOD_ALT) == 0 ||
+            (event.key.keysym.sym != SDLK_RETURN && event.key.keysym.sym != SDLK_KP_ENTER)) {
+            break;
+        }
+        // The field keeps its size in pixels: the window's size while not scaled.
+        int width = 0;
+        int height = 0;
+        SDL_RenderGetLogicalSize(renderer, &width, &height);
+        if (width == 0) {
+            SDL_GetWindowSize(window, &width, &height);
+            SDL_RenderSetLogicalSize(renderer, width, height);
+        }
+        const bool full = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+        SDL_SetWindowFullscreen(window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void clear_letterbox(SDL_Renderer* renderer) {
+    int width = 0;
+    int height = 0;
+    SDL_RenderGetLogicalSize(renderer, &width, &height);
+    if (width != 0) {
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+    }
+}
+
 // Frame loop: each frame reads the clock once, drains the events, runs the
 // steps that are due, draws and presents, and sleeps. The elapsed time runs
 // from the start of one frame to the start of the next, delay included. quit is
@@ -150,6 +191,7 @@ void play_game(Game* game, SDL_Renderer* renderer, Recorder* recorder) {
         const bool recording = recorder != nullptr && recorder->file != nullptr;
         SDL_Event event;
         while (SDL_PollEvent(&event)) {
+            handle_window_event(renderer, event);
             control_game(game, event);
             if (recording) {
                 record_event(recorder, event);
@@ -159,6 +201,7 @@ void play_game(Game* game, SDL_Renderer* renderer, Recorder* recorder) {
         if (recording) {
             record_frame(recorder, now - last, hash_game(*game));
         }
+        clear_letterbox(renderer);
         draw_game(renderer, *game);
         SDL_RenderPresent(renderer);
         SDL_Delay(FRAME_DELAY_MS);
@@ -181,6 +224,18 @@ void control_game(Game* game, const SDL_Event& event) {
         break;
     case SDL_KEYUP:
         control_ship(&game->ship, event);
+        break;
+    case SDL_CONTROLLERBUTTONDOWN:
+        if (event.cbutton.button == SDL_CONTROLLER_BUTTON_START) {
+            game->paused = 1 - game->paused;
+        } else {
+            control_ship_by_pad(&game->ship, event);
+        }
+        break;
+    case SDL_CONTROLLERBUTTONUP:
+    case SDL_CONTROLLERAXISMOTION:
+    case SDL_CONTROLLERDEVICEREMOVED:
+        control_ship_by_pad(&game->ship, event);
         break;
     case SDL_QUIT:
         game->quit = 1;

@@ -30,14 +30,27 @@
 #include "sprite.h"
 #include "vector.h"
 
-// Control bits: the keys now held.
+// Control bits: the keys (or gamepad buttons) now held.
 enum ShipControl : int32_t {
-    CONTROL_THRUST = 1, // Up arrow
-    CONTROL_RETRO = 2,  // Down arrow
-    CONTROL_LEFT = 4,   // Left arrow
-    CONTROL_RIGHT = 8,  // Right arrow
-    CONTROL_FIRE = 16,  // Space
+    CONTROL_THRUST = 1, // Up arrow; the D-pad's up, the left stick pushed up
+    CONTROL_RETRO = 2,  // Down arrow; the D-pad's down, the left stick pulled down
+    CONTROL_LEFT = 4,   // Left arrow; the D-pad's left, the left stick to the left
+    CONTROL_RIGHT = 8,  // Right arrow; the D-pad's right, the left stick to the right
+    CONTROL_FIRE = 16,  // Space; the south button (A)
+    // Which way the left stick leans now: each lean bit is its control bit moved
+    // up by CONTROL_STICK_SHIFT. Kept so that only a change of lean changes the
+    // control bits, and a stick trembling in its dead zone leaves the keys' bits
+    // alone. The engines look at the five bits above only.
+    CONTROL_STICK_UP = CONTROL_THRUST << 8,
+    CONTROL_STICK_DOWN = CONTROL_RETRO << 8,
+    CONTROL_STICK_LEFT = CONTROL_LEFT << 8,
+    CONTROL_STICK_RIGHT = CONTROL_RIGHT << 8,
 };
+constexpr int CONTROL_STICK_SHIFT = 8;
+
+// How far the left stick must lean from its centre, of 32767, to count as held
+// that way: half its travel.
+constexpr int32_t STICK_LEAN = 16384;
 
 struct Ship : Sprite {
     int32_t controls;         // ShipControl bits held
@@ -172,8 +185,19 @@ struct Recorder;
 // after it are written out as the frame ends (record_frame).
 void play_game(Game* game, SDL_Renderer* renderer, Recorder* recorder = nullptr);
 
-// Handles one event: Escape and the close request quit, P pauses, other keys
-// go to the ship's controls.
+// What the window makes of an event before the game sees it: a gamepad plugged
+// in is opened (and closed when it goes), so that its events come; Alt+Enter
+// toggles full screen, the field scaled to fit with its shape kept. The game
+// itself sees the event as any other (Enter moves nothing).
+void handle_window_event(SDL_Renderer* renderer, const SDL_Event& event);
+
+// With the field scaled (a logical size set), the bars beside it are cleared
+// too: the field's own clear covers the field only.
+void clear_letterbox(SDL_Renderer* renderer);
+
+// Handles one event: Escape and the close request quit, P and a gamepad's Start
+// pause, other keys and the gamepad's buttons, left stick and removal go to the
+// ship's controls.
 void control_game(Game* game, const SDL_Event& event);
 
 // Adds the elapsed wall-clock milliseconds (at most FRAME_CAP_MS, none while
@@ -205,6 +229,13 @@ void init_ship(Ship* ship, uint32_t x, uint32_t y);
 
 // Sets the control bit of a key-down, clears it on key-up; other keys do nothing.
 void control_ship(Ship* ship, const SDL_Event& event);
+
+// The same from a gamepad: a button press sets its control bit and its release
+// clears it (the D-pad turns, thrusts and turns against the motion, the south
+// button fires; other buttons do nothing); the left stick, leaning beyond
+// STICK_LEAN, holds the bits of the D-pad's directions while it leans so; a
+// gamepad that goes away lets go of every control.
+void control_ship_by_pad(Ship* ship, const SDL_Event& event);
 
 // One step's cool-down, thrust and turn.
 void simulate_ship_engines(Ship* ship, double dt);
@@ -257,7 +288,8 @@ void simulate_fragment(Fragment* fragment, double dt);
 
 // The first line of a recording: its format's name and version.
 constexpr std::string_view RECORDING_FORMAT = "brelkor-recording";
-constexpr uint32_t RECORDING_VERSION = 1;
+// Version 2 added the gamepad's events; version 1 files are read as well.
+constexpr uint32_t RECORDING_VERSION = 2;
 
 // Most events one frame can hold: more than SDL's event queue holds at once
 // (65535).
@@ -274,11 +306,18 @@ enum RecordedEventKind : uint8_t {
     EVENT_KEY_REPEAT = 1, // SDL_KEYDOWN repeated while the key is held
     EVENT_KEY_UP = 2,     // SDL_KEYUP
     EVENT_QUIT = 3,       // SDL_QUIT, the window's close request
+    EVENT_PAD_DOWN = 4,   // SDL_CONTROLLERBUTTONDOWN of a button the game uses
+    EVENT_PAD_UP = 5,     // SDL_CONTROLLERBUTTONUP of one
+    EVENT_STICK_X = 6,    // SDL_CONTROLLERAXISMOTION of the left stick's x axis
+    EVENT_STICK_Y = 7,    // and of its y axis
+    EVENT_PAD_REMOVED = 8, // SDL_CONTROLLERDEVICEREMOVED
 };
 
 struct RecordedEvent {
     uint8_t kind; // a RecordedEventKind
-    int32_t key;  // SDL key code (keysym.sym); 0 for EVENT_QUIT
+    // SDL key code (keysym.sym) of a key event, the SDL_GameControllerButton of a
+    // gamepad button, the axis value (-32768 to 32767) of a stick; else 0.
+    int32_t key;
 };
 
 struct RecordedFrame {
@@ -296,6 +335,7 @@ struct RecordingStart {
 };
 
 struct Recording {
+    uint32_t version = RECORDING_VERSION; // of the file's format
     RecordingStart start;
     std::vector<RecordedFrame> frames;
     std::vector<RecordedEvent> events;

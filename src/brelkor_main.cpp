@@ -1,8 +1,9 @@
 // Entry: reads the command line, brings SDL up, opens the window, builds the
 // game and runs it: played, played and recorded, or a recording replayed.
 //
-// Command line: brelkor [--seed N] [--rocks N] [--record FILE],
-// brelkor --replay FILE [--headless], or brelkor --help | --version. It is read
+// Command line: brelkor [--seed N] [--rocks N] [--record FILE] [--scale N]
+// [--fullscreen], brelkor --replay FILE [--headless | --scale N | --fullscreen],
+// or brelkor --help | --version. It is read
 // before SDL starts, from left to right, by getopt_long: --help and --version
 // answer at once and look no further; the first wrong argument ends the
 // program; an option given twice keeps its last value; --name=value is read as
@@ -41,6 +42,8 @@ constexpr int WINDOW_HEIGHT = 600;
 constexpr int START_ROCKS = 4;
 // The active-sprite list holds 100 entries, and the ship takes one.
 constexpr uint32_t MOST_ROCKS = 99;
+// The largest window: 3200 by 2400 pixels.
+constexpr uint32_t MOST_SCALE = 4;
 
 constexpr int STATUS_FAILED = 1;
 constexpr int STATUS_USAGE = 2;
@@ -50,22 +53,29 @@ constexpr int STATUS_USAGE = 2;
 #endif
 
 constexpr const char* HELP =
-    "Usage: brelkor [--seed N] [--rocks N] [--record FILE]\n"
-    "       brelkor --replay FILE [--headless]\n"
+    "Usage: brelkor [--seed N] [--rocks N] [--record FILE] [--scale N] [--fullscreen]\n"
+    "       brelkor --replay FILE [--headless | --scale N | --fullscreen]\n"
     "       brelkor --help | --version\n"
     "\n"
     "Fly a ship among drifting rocks in an 800x600 window on a field that wraps\n"
     "around. Up thrusts, Left and Right turn, Down turns against the motion, Space\n"
-    "fires, P pauses, Escape or closing the window quits.\n"
+    "fires, P pauses, Alt+Enter toggles full screen, Escape or closing the window\n"
+    "quits. A gamepad works too: the D-pad or the left stick turns, thrusts and\n"
+    "turns against the motion, the south button (A) fires, Start pauses.\n"
     "\n"
     "  --seed N        seed the random generator with N, 0 to 4294967295, instead\n"
     "                  of the clock: the same seed and rocks give the same start\n"
-    "  --rocks N       start with N rocks, 0 to 99, instead of 4\n"
+    "  --rocks N       start with N rocks, 0 to 99, instead of 4; with 99 the list\n"
+    "                  of 100 sprites is full, and no missile can be fired until\n"
+    "                  rocks are gone\n"
     "  --record FILE   write the game to FILE, a new file, as it is played\n"
     "  --replay FILE   replay the game recorded in FILE in the window, at the pace\n"
     "                  it was played; Escape or closing the window stops it\n"
     "  --headless      with --replay: replay without a window, as fast as it goes,\n"
     "                  and print one line of figures\n"
+    "  --scale N       open the window N times 800x600, 1 to 4, instead of 1; the\n"
+    "                  field stays 800x600, drawn larger\n"
+    "  --fullscreen    fill the screen with the field, its shape kept\n"
     "  --help          print this help and exit\n"
     "  --version       print the name and version and exit\n"
     "\n"
@@ -85,6 +95,9 @@ struct Settings {
     const char* record = nullptr; // --record FILE
     const char* replay = nullptr; // --replay FILE
     bool headless = false;
+    int scale = 1;           // --scale N: the window N times 800 by 600
+    bool scale_given = false;
+    bool fullscreen = false; // --fullscreen
 };
 
 enum class Reading {
@@ -153,6 +166,8 @@ enum OptionCode : int {
     OPTION_RECORD,
     OPTION_REPLAY,
     OPTION_HEADLESS,
+    OPTION_SCALE,
+    OPTION_FULLSCREEN,
     OPTION_HELP,
     OPTION_VERSION,
 };
@@ -163,6 +178,8 @@ constexpr option OPTIONS[] = {
     {"record", required_argument, nullptr, OPTION_RECORD},
     {"replay", required_argument, nullptr, OPTION_REPLAY},
     {"headless", no_argument, nullptr, OPTION_HEADLESS},
+    {"scale", required_argument, nullptr, OPTION_SCALE},
+    {"fullscreen", no_argument, nullptr, OPTION_FULLSCREEN},
     {"help", no_argument, nullptr, OPTION_HELP},
     {"version", no_argument, nullptr, OPTION_VERSION},
     {nullptr, 0, nullptr, 0},
@@ -214,13 +231,16 @@ Reading read_command_line(int argc, char* argv[], Settings* settings, int* statu
             return complain(what, std::strchr(argument, '=') + 1);
         }
         const bool seed = named->val == OPTION_SEED;
-        const uint32_t limit = seed ? UINT32_MAX : MOST_ROCKS;
+        const uint32_t limit = seed                          ? UINT32_MAX
+                               : named->val == OPTION_SCALE ? MOST_SCALE
+                                                            : MOST_ROCKS;
         if (code == ':') { // the last argument, wanting a value
             if (named->val == OPTION_RECORD || named->val == OPTION_REPLAY) {
                 std::snprintf(what, sizeof what, "--%s wants a file name after it", named->name);
             } else {
-                std::snprintf(what, sizeof what, "--%s wants a whole number from 0 to %lu after it",
-                              named->name, static_cast<unsigned long>(limit));
+                std::snprintf(what, sizeof what, "--%s wants a whole number from %d to %lu after it",
+                              named->name, named->val == OPTION_SCALE ? 1 : 0,
+                              static_cast<unsigned long>(limit));
             }
             return complain(what, nullptr);
         }
@@ -254,6 +274,16 @@ Reading read_command_line(int argc, char* argv[], Settings* settings, int* statu
         case OPTION_HEADLESS:
             settings->headless = true;
             break;
+        case OPTION_SCALE:
+            if (!read_number(optarg, MOST_SCALE, &number) || number == 0) {
+                return complain("--scale wants a whole number from 1 to 4, not ", optarg);
+            }
+            settings->scale = static_cast<int>(number);
+            settings->scale_given = true;
+            break;
+        case OPTION_FULLSCREEN:
+            settings->fullscreen = true;
+            break;
         default:
             break;
         }
@@ -264,6 +294,11 @@ Reading read_command_line(int argc, char* argv[], Settings* settings, int* statu
     }
     if (settings->headless && settings->replay == nullptr) {
         return complain("--headless goes only with --replay", nullptr);
+    }
+    if (settings->headless && (settings->scale_given || settings->fullscreen)) {
+        std::snprintf(what, sizeof what, "%s cannot go with --headless, which opens no window",
+                      settings->fullscreen ? "--fullscreen" : "--scale");
+        return complain(what, nullptr);
     }
     if (settings->replay != nullptr && (settings->seeded || settings->rocks_given)) {
         std::snprintf(what, sizeof what, "%s cannot go with --replay, whose file holds the start",
@@ -311,25 +346,49 @@ bool headless_driver(const char* driver) {
     return SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0;
 }
 
-// Brings SDL up and opens the window with its renderer: 0, or the exit status
-// after one line on stderr (SDL is then down again).
-int open_window(SDL_Renderer** renderer) {
-    // The game needs only video, events and the timer; the rest (sound, say) is
-    // welcome but not required.
-    if (SDL_Init(SDL_INIT_EVERYTHING) != 0 &&
-        SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
-        return fail("cannot start SDL", SDL_GetError());
+// Brings SDL up and opens the window with its renderer, scale times the field
+// or filling the screen: 0, or the exit status after one line on stderr (SDL is
+// then down again).
+int open_window(const Settings& settings, SDL_Renderer** renderer) {
+    // With no Wayland display named, SDL's Wayland driver finds none, and its
+    // library says so on stderr on its own ("XDG_RUNTIME_DIR is invalid..."): so
+    // unless a driver is asked for, SDL tries its other drivers alone, in its order.
+    std::string drivers;
+    if (SDL_getenv("SDL_VIDEODRIVER") == nullptr && SDL_getenv("WAYLAND_DISPLAY") == nullptr) {
+        for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+            const char* name = SDL_GetVideoDriver(i);
+            if (SDL_strcasecmp(name, "wayland") != 0) {
+                drivers += drivers.empty() ? "" : ",";
+                drivers += name;
+            }
+        }
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+    }
+    // The game needs only video, events and the timer; the rest (gamepads, say)
+    // is welcome but not required.
+    if (SDL_Init(SDL_INIT_EVERYTHING) != 0) {
+        if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+            return fail("cannot start SDL", SDL_GetError());
+        }
+        SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER); // the keys do without
     }
     const char* driver = SDL_GetCurrentVideoDriver();
     if (driver == nullptr || (headless_driver(driver) && !driver_requested(driver))) {
-        char detail[96];
-        std::snprintf(detail, sizeof detail, "SDL fell back to its %s video driver",
-                      driver != nullptr ? driver : "(none)");
+        const char* x11 = SDL_getenv("DISPLAY");
+        const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+        const std::string detail =
+            "DISPLAY (X11) or WAYLAND_DISPLAY (Wayland) must name a running display server; "
+            "DISPLAY is " + (x11 != nullptr ? "'" + std::string(x11) + "'" : std::string("not set")) +
+            ", WAYLAND_DISPLAY is " +
+            (wayland != nullptr ? "'" + std::string(wayland) + "'" : std::string("not set"));
         SDL_Quit();
-        return fail("no display reachable", detail);
+        return fail("no display reachable", detail.c_str());
     }
+    // With no option: 800 by 600, no flags, and SDL draws as the game says.
+    const Uint32 flags = settings.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
     SDL_Window* window = SDL_CreateWindow("Brelkor!", SDL_WINDOWPOS_UNDEFINED,
-                                          SDL_WINDOWPOS_UNDEFINED, WINDOW_WIDTH, WINDOW_HEIGHT, 0);
+                                          SDL_WINDOWPOS_UNDEFINED, WINDOW_WIDTH * settings.scale,
+                                          WINDOW_HEIGHT * settings.scale, flags);
     if (window == nullptr) {
         const int status = fail("cannot open the window", SDL_GetError());
         SDL_Quit();
@@ -340,6 +399,10 @@ int open_window(SDL_Renderer** renderer) {
         const int status = fail("cannot make a renderer for the window", SDL_GetError());
         SDL_Quit();
         return status;
+    }
+    // Larger, the field keeps its 800 by 600 pixels, scaled and letterboxed.
+    if (settings.scale != 1 || settings.fullscreen) {
+        SDL_RenderSetLogicalSize(*renderer, WINDOW_WIDTH, WINDOW_HEIGHT);
     }
     return 0;
 }
@@ -365,7 +428,7 @@ int play(const Settings& settings) {
         }
     };
     SDL_Renderer* renderer = nullptr;
-    if (const int status = open_window(&renderer); status != 0) {
+    if (const int status = open_window(settings, &renderer); status != 0) {
         drop_recording();
         return status;
     }
@@ -395,7 +458,7 @@ int replay(const Settings& settings) {
     }
     SDL_Renderer* renderer = nullptr;
     if (!settings.headless) {
-        if (const int status = open_window(&renderer); status != 0) {
+        if (const int status = open_window(settings, &renderer); status != 0) {
             return status;
         }
     }

@@ -42,7 +42,33 @@ constexpr KeyName KEY_NAMES[] = {
     {SDLK_SPACE, "Space"}, {SDLK_p, "P"},       {SDLK_ESCAPE, "Escape"},
 };
 
-constexpr std::string_view EVENT_NAMES[] = {"down:", "repeat:", "up:"};
+constexpr std::string_view EVENT_NAMES[] = {"down:", "repeat:", "up:", "quit",
+                                            "pad-down:", "pad-up:", "stick-x:", "stick-y:",
+                                            "pad-removed"};
+
+struct ButtonName {
+    uint8_t button;
+    std::string_view name;
+};
+
+// The gamepad buttons the game acts on; the others are not recorded.
+constexpr ButtonName BUTTON_NAMES[] = {
+    {SDL_CONTROLLER_BUTTON_A, "A"},
+    {SDL_CONTROLLER_BUTTON_START, "Start"},
+    {SDL_CONTROLLER_BUTTON_DPAD_UP, "DpadUp"},
+    {SDL_CONTROLLER_BUTTON_DPAD_DOWN, "DpadDown"},
+    {SDL_CONTROLLER_BUTTON_DPAD_LEFT, "DpadLeft"},
+    {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, "DpadRight"},
+};
+
+bool button_used(uint8_t button) {
+    for (const ButtonName& named : BUTTON_NAMES) {
+        if (named.button == button) {
+            return true;
+        }
+    }
+    return false;
+}
 
 // Text shown in a message: control characters as '?', so that the message stays
 // one line; and of a file's text (quoted) at most QUOTED bytes, each beyond
@@ -118,9 +144,51 @@ bool read_hash(std::string_view text, uint64_t* value) {
     return true;
 }
 
-bool read_event(std::string_view text, RecordedEvent* event) {
+// A stick's value: -32768 to 32767, a '-' before any but 0.
+bool read_axis(std::string_view text, int32_t* value) {
+    const bool negative = !text.empty() && text[0] == '-';
+    uint64_t size = 0;
+    if (!read_decimal(text.substr(negative ? 1 : 0), negative ? 32768 : 32767, &size) ||
+        (negative && size == 0)) {
+        return false;
+    }
+    *value = negative ? -static_cast<int32_t>(size) : static_cast<int32_t>(size);
+    return true;
+}
+
+// The gamepad's events, from version 2.
+bool read_pad_event(std::string_view text, RecordedEvent* event) {
+    if (text == EVENT_NAMES[EVENT_PAD_REMOVED]) {
+        *event = RecordedEvent{EVENT_PAD_REMOVED, 0};
+        return true;
+    }
+    for (uint8_t kind = EVENT_PAD_DOWN; kind <= EVENT_STICK_Y; ++kind) {
+        const std::string_view prefix = EVENT_NAMES[kind];
+        if (text.substr(0, prefix.size()) != prefix) {
+            continue;
+        }
+        const std::string_view rest = text.substr(prefix.size());
+        if (kind >= EVENT_STICK_X) {
+            *event = RecordedEvent{kind, 0};
+            return read_axis(rest, &event->key);
+        }
+        for (const ButtonName& named : BUTTON_NAMES) {
+            if (rest == named.name) {
+                *event = RecordedEvent{kind, named.button};
+                return true;
+            }
+        }
+        return false;
+    }
+    return false;
+}
+
+bool read_event(std::string_view text, uint32_t version, RecordedEvent* event) {
     if (text == "quit") {
         *event = RecordedEvent{EVENT_QUIT, 0};
+        return true;
+    }
+    if (version >= 2 && read_pad_event(text, event)) {
         return true;
     }
     for (uint8_t kind = EVENT_KEY_DOWN; kind <= EVENT_KEY_UP; ++kind) {
@@ -154,7 +222,8 @@ bool read_event(std::string_view text, RecordedEvent* event) {
 // Whether control_game sets quit on this event.
 bool ends_game(RecordedEvent event) {
     return event.kind == EVENT_QUIT ||
-           (event.kind != EVENT_KEY_UP && event.key == SDLK_ESCAPE);
+           ((event.kind == EVENT_KEY_DOWN || event.kind == EVENT_KEY_REPEAT) &&
+            event.key == SDLK_ESCAPE);
 }
 
 // The words of a line, split at each single space: a doubled or trailing
@@ -225,13 +294,15 @@ struct Reader {
         std::string_view word;
         uint64_t version = 0;
         if (!words.next(&word) || word != RECORDING_FORMAT) {
-            return fail("not a Brelkor recording: expected 'brelkor-recording 1', not '" +
+            return fail("not a Brelkor recording: expected 'brelkor-recording 2', not '" +
                         printable(body, true) + "'");
         }
         if (!words.next(&word) || !words.done || !read_decimal(word, UINT32_MAX, &version) ||
-            version != RECORDING_VERSION) {
-            return expected("format version 1", body.substr(std::min(body.size(), RECORDING_FORMAT.size() + 1)));
+            version < 1 || version > RECORDING_VERSION) {
+            return expected("format version 1 or 2",
+                            body.substr(std::min(body.size(), RECORDING_FORMAT.size() + 1)));
         }
+        recording->version = static_cast<uint32_t>(version);
         return true;
     }
 
@@ -306,8 +377,13 @@ struct Reader {
         uint32_t count = 0;
         while (words.next(&word)) {
             RecordedEvent event{};
-            if (!read_event(word, &event)) {
-                return expected("an event: down:KEY, repeat:KEY, up:KEY or quit", word);
+            if (!read_event(word, recording->version, &event)) {
+                return expected(recording->version >= 2
+                                    ? "an event: down:KEY, repeat:KEY, up:KEY, quit, "
+                                      "pad-down:BUTTON, pad-up:BUTTON, stick-x:N, stick-y:N or "
+                                      "pad-removed"
+                                    : "an event: down:KEY, repeat:KEY, up:KEY or quit",
+                                word);
             }
             if (++count > RECORDING_FRAME_EVENTS) {
                 return fail("expected at most " + std::to_string(RECORDING_FRAME_EVENTS) +
@@ -344,7 +420,7 @@ struct Reader {
     // After the last line: the header must be whole.
     bool finish() {
         static const char* const HEADER[] = {
-            "'brelkor-recording 1'", "'game' and the game's version", "'seed' and a number",
+            "'brelkor-recording 2'", "'game' and the game's version", "'seed' and a number",
             "'rocks' and a number", "'field 800 600'"};
         if (line < 5) {
             ++line;
@@ -366,9 +442,28 @@ void frame_events(const Recording& recording, uint32_t i, uint32_t* begin, uint3
 
 SDL_Event recorded_to_sdl(RecordedEvent recorded) {
     SDL_Event event{};
-    if (recorded.kind == EVENT_QUIT) {
+    switch (recorded.kind) {
+    case EVENT_QUIT:
         event.type = SDL_QUIT;
         return event;
+    case EVENT_PAD_DOWN:
+    case EVENT_PAD_UP:
+        event.type = recorded.kind == EVENT_PAD_UP ? SDL_CONTROLLERBUTTONUP : SDL_CONTROLLERBUTTONDOWN;
+        event.cbutton.button = static_cast<uint8_t>(recorded.key);
+        event.cbutton.state = recorded.kind == EVENT_PAD_UP ? SDL_RELEASED : SDL_PRESSED;
+        return event;
+    case EVENT_STICK_X:
+    case EVENT_STICK_Y:
+        event.type = SDL_CONTROLLERAXISMOTION;
+        event.caxis.axis = recorded.kind == EVENT_STICK_X ? SDL_CONTROLLER_AXIS_LEFTX
+                                                          : SDL_CONTROLLER_AXIS_LEFTY;
+        event.caxis.value = static_cast<int16_t>(recorded.key);
+        return event;
+    case EVENT_PAD_REMOVED:
+        event.type = SDL_CONTROLLERDEVICEREMOVED;
+        return event;
+    default:
+        break;
     }
     event.type = recorded.kind == EVENT_KEY_UP ? SDL_KEYUP : SDL_KEYDOWN;
     event.key.state = recorded.kind == EVENT_KEY_UP ? SDL_RELEASED : SDL_PRESSED;
@@ -389,6 +484,22 @@ bool sdl_to_recorded(const SDL_Event& event, RecordedEvent* recorded) {
         return true;
     case SDL_QUIT:
         *recorded = RecordedEvent{EVENT_QUIT, 0};
+        return true;
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+        *recorded = RecordedEvent{event.type == SDL_CONTROLLERBUTTONUP ? uint8_t{EVENT_PAD_UP}
+                                                                       : uint8_t{EVENT_PAD_DOWN},
+                                  event.cbutton.button};
+        return button_used(event.cbutton.button);
+    case SDL_CONTROLLERAXISMOTION:
+        *recorded = RecordedEvent{event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX
+                                      ? uint8_t{EVENT_STICK_X}
+                                      : uint8_t{EVENT_STICK_Y},
+                                  event.caxis.value};
+        return event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX ||
+               event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY;
+    case SDL_CONTROLLERDEVICEREMOVED:
+        *recorded = RecordedEvent{EVENT_PAD_REMOVED, 0};
         return true;
     default:
         return false;
@@ -457,9 +568,8 @@ int read_recording(const char* path, Recording* recording, std::string* error) {
 
 namespace {
 
-std::string header_text(const RecordingStart& start) {
-    std::string text =
-        checked(std::string(RECORDING_FORMAT) + " " + std::to_string(RECORDING_VERSION));
+std::string header_text(uint32_t version, const RecordingStart& start) {
+    std::string text = checked(std::string(RECORDING_FORMAT) + " " + std::to_string(version));
     text += checked("game " + start.game_version);
     text += checked("seed " + std::to_string(start.seed));
     text += checked("rocks " + std::to_string(start.rocks));
@@ -467,14 +577,30 @@ std::string header_text(const RecordingStart& start) {
     return text;
 }
 
-// " down:Up", " quit", ...: an event as it follows the frame's hash.
+// " down:Up", " quit", " stick-x:-20000", ...: an event as it follows the
+// frame's hash.
 void append_event(std::string* text, RecordedEvent event) {
     *text += ' ';
-    if (event.kind == EVENT_QUIT) {
-        *text += "quit";
-        return;
-    }
     *text += EVENT_NAMES[event.kind];
+    switch (event.kind) {
+    case EVENT_QUIT:
+    case EVENT_PAD_REMOVED:
+        return;
+    case EVENT_PAD_DOWN:
+    case EVENT_PAD_UP:
+        for (const ButtonName& named : BUTTON_NAMES) {
+            if (named.button == event.key) {
+                *text += named.name;
+            }
+        }
+        return;
+    case EVENT_STICK_X:
+    case EVENT_STICK_Y:
+        *text += std::to_string(event.key);
+        return;
+    default:
+        break;
+    }
     for (const KeyName& named : KEY_NAMES) {
         if (named.key == event.key) {
             *text += named.name;
@@ -538,7 +664,7 @@ int open_recording(Recorder* recorder, const char* path, const RecordingStart& s
         recorder->failed = true;
         return 0;
     }
-    if (!write_out(recorder->file, header_text(start))) {
+    if (!write_out(recorder->file, header_text(RECORDING_VERSION, start))) {
         recorder->error = "cannot record to '" + printable(path) + "': " + std::strerror(errno);
         recorder->failed = true;
         std::fclose(recorder->file);
@@ -610,7 +736,7 @@ void abandon_recording(Recorder* recorder) {
 }
 
 std::string recording_text(const Recording& recording) {
-    std::string text = header_text(recording.start);
+    std::string text = header_text(recording.version, recording.start);
     std::string events;
     for (uint32_t i = 0; i < recording.frames.size(); ++i) {
         uint32_t begin = 0;

@@ -155,6 +155,7 @@ ReplayOutcome replay_in_window(Game* game, SDL_Renderer* renderer, const Recordi
         }
         SDL_Event event;
         while (SDL_PollEvent(&event)) {
+            handle_window_event(renderer, event);
             if (event.type == SDL_QUIT ||
                 (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE)) {
                 outcome.stopped = true;
@@ -165,6 +166,7 @@ ReplayOutcome replay_in_window(Game* game, SDL_Renderer* renderer, const Recordi
         }
         outcome.steps += replay_frame(game, recording, i);
         check_frame(*game, recording, i, name, &outcome);
+        clear_letterbox(renderer);
         draw_game(renderer, *game);
         SDL_RenderPresent(renderer);
     }

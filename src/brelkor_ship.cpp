@@ -78,6 +78,41 @@ int32_t control_bit(SDL_Keycode key) {
     }
 }
 
+int32_t pad_bit(uint8_t button) {
+    switch (button) {
+    case SDL_CONTROLLER_BUTTON_DPAD_UP:
+        return CONTROL_THRUST;
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
+        return CONTROL_RETRO;
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
+        return CONTROL_LEFT;
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
+        return CONTROL_RIGHT;
+    case SDL_CONTROLLER_BUTTON_A:
+        return CONTROL_FIRE;
+    default:
+        return 0;
+    }
+}
+
+// The left stick's x axis leans left or right, its y axis up (thrust) or down
+// (retro), or neither within STICK_LEAN of the centre. A change of lean lets go
+// of the old direction's control and holds the new one's.
+void lean_stick(Ship* ship, uint8_t axis, int32_t value) {
+    if (axis != SDL_CONTROLLER_AXIS_LEFTX && axis != SDL_CONTROLLER_AXIS_LEFTY) {
+        return;
+    }
+    const bool across = axis == SDL_CONTROLLER_AXIS_LEFTX;
+    const int32_t negative = across ? CONTROL_STICK_LEFT : CONTROL_STICK_UP;
+    const int32_t positive = across ? CONTROL_STICK_RIGHT : CONTROL_STICK_DOWN;
+    const int32_t lean = value < -STICK_LEAN ? negative : value > STICK_LEAN ? positive : 0;
+    const int32_t was = ship->controls & (negative | positive);
+    if (lean != was) {
+        ship->controls &= ~(was | was >> CONTROL_STICK_SHIFT);
+        ship->controls |= lean | lean >> CONTROL_STICK_SHIFT;
+    }
+}
+
 } // namespace
 
 // The shared outline is centred by init_game first, so the ship stands exactly
@@ -97,6 +132,25 @@ void control_ship(Ship* ship, const SDL_Event& event) {
         ship->controls |= bit;
     } else {
         ship->controls &= ~bit;
+    }
+}
+
+void control_ship_by_pad(Ship* ship, const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_CONTROLLERBUTTONDOWN:
+        ship->controls |= pad_bit(event.cbutton.button);
+        break;
+    case SDL_CONTROLLERBUTTONUP:
+        ship->controls &= ~pad_bit(event.cbutton.button);
+        break;
+    case SDL_CONTROLLERAXISMOTION:
+        lean_stick(ship, event.caxis.axis, event.caxis.value);
+        break;
+    case SDL_CONTROLLERDEVICEREMOVED:
+        ship->controls = 0;
+        break;
+    default:
+        break;
     }
 }
 
