@@ -224,6 +224,16 @@ grey_near() {
         awk 'NR == 1 { a = $1 } NR == 2 { print (a > 0 ? int(100 * $1 / a) : 0) }'
 }
 
+# Whether shots A and B show the rocks in the same places: 90% of either's grey
+# within RADIUS pixels of the other's; else fails, saying what was WANTED.
+# Sets same and back, the two shares.
+rocks_alike() {
+    same=$(grey_near "$1" "$2" "$3")
+    back=$(grey_near "$2" "$1" "$3")
+    ((same >= 90 && back >= 90)) ||
+        fail "expected $4: 90% of either's grey within $3 pixels of the other's; saw $same% and $back%"
+}
+
 # A fixed start: every run meets the same rocks, and a saved screenshot shows
 # the same scene.
 seed=20240607
@@ -378,10 +388,7 @@ launch repeat --seed "$seed" --rocks 4
 focus
 xdo key p
 check_picture
-same=$(grey_near "$shot" "$rocks_shot" 16)
-back=$(grey_near "$rocks_shot" "$shot" 16)
-((same >= 90 && back >= 90)) ||
-    fail "expected the same rocks as the last launch with --seed $seed: 90% of either's grey within 16 pixels of the other's; saw $same% and $back%"
+rocks_alike "$shot" "$rocks_shot" 16 "the same rocks as the last launch with --seed $seed"
 echo "ok ($run): the same rocks again ($same% and $back% of grey within 16 pixels)"
 focus
 start=$(now_ms)
@@ -426,10 +433,7 @@ for k in 0 1 2 3; do
         fail "expected the ship's red bounds twice the unscaled ${small[*]} (width, height, x, y); saw ${big[*]}"
 done
 "$convert" "$work/unscaled.png" -sample 200% "$work/doubled.png"
-same=$(grey_near "$shot" "$work/doubled.png" 8)
-back=$(grey_near "$work/doubled.png" "$shot" 8)
-((same >= 90 && back >= 90)) ||
-    fail "expected the rocks where the unscaled picture has them, doubled: 90% of either's grey within 8 pixels of the other's; saw $same% and $back%"
+rocks_alike "$shot" "$work/doubled.png" 8 "the rocks where the unscaled picture has them, doubled"
 echo "ok ($run): 1600x1200, the ship's bounds ${big[*]} against ${small[*]}, $same% and $back% of grey in place"
 focus
 xdo key Escape

@@ -5,8 +5,9 @@
 # fuzz target runs for 20 seconds (fuzz/run.sh).
 set -eu
 cd "$(dirname "$0")/.."
-sh scripts/install-deps.sh g++ cmake make pkg-config libsdl2-dev libgtest-dev \
-    libbenchmark-dev libx11-dev xvfb xdotool imagemagick x11-utils clang-14 libclang-rt-14-dev
+sh scripts/install-deps.sh g++ cmake make pkg-config libsdl2-dev zlib1g-dev libgtest-dev \
+    libbenchmark-dev libx11-dev xvfb xdotool evilwm imagemagick x11-utils clang-14 libclang-rt-14-dev \
+    desktop-file-utils appstream mandoc libxml2-utils dpkg-dev lintian
 jobs="$(nproc)"
 cmake --preset release -DBRELKOR_TESTS=ON -DBRELKOR_BENCHMARKS=ON >/dev/null
 cmake --preset sanitize -DBRELKOR_TESTS=ON >/dev/null
