@@ -65,6 +65,8 @@ bad damaged 1 "FILE:3: expected the line's CRC-32 $(line 'seed 6' | sed 's/.*\*/
 bad seed 1 "FILE:3: expected 'seed' and a whole number from 0 to 4294967295, not 'seed 4294967296'"
 { header | head -3; line 'rocks 100'; } >"$work/rocks"
 bad rocks 1 "FILE:4: expected 'rocks' and a whole number from 0 to 99, not 'rocks 100'"
+{ header | head -3; line 'rocks '; } >"$work/blank"
+bad blank 1 "FILE:4: expected 'rocks' and a whole number from 0 to 99, not 'rocks '"
 { header | head -4; line 'field 1024 768'; } >"$work/field"
 bad field 1 "FILE:5: expected 'field 800 600', not 'field 1024 768'"
 { header | head -4; } >"$work/short"

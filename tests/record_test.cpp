@@ -48,6 +48,15 @@ const std::vector<std::vector<SDL_Event>> SCRIPT = [] {
     motion.type = SDL_MOUSEMOTION; // ignored by the game, so not recorded
     SDL_Event close{};
     close.type = SDL_QUIT;
+    SDL_Event stick{};
+    stick.type = SDL_CONTROLLERAXISMOTION;
+    stick.caxis.axis = SDL_CONTROLLER_AXIS_LEFTY;
+    stick.caxis.value = -32768;
+    SDL_Event fire{};
+    fire.type = SDL_CONTROLLERBUTTONDOWN;
+    fire.cbutton.button = SDL_CONTROLLER_BUTTON_A;
+    SDL_Event gone{};
+    gone.type = SDL_CONTROLLERDEVICEREMOVED;
     std::vector<std::vector<SDL_Event>> frames(60);
     frames[2] = {key_event(SDL_KEYDOWN, SDLK_UP), motion, key_event(SDL_KEYDOWN, SDLK_LEFT)};
     frames[9] = {key_event(SDL_KEYUP, SDLK_UP), key_event(SDL_KEYDOWN, SDLK_SPACE), repeat};
@@ -55,6 +64,8 @@ const std::vector<std::vector<SDL_Event>> SCRIPT = [] {
                   key_event(SDL_KEYUP, SDLK_LEFT)};
     frames[25] = {key_event(SDL_KEYDOWN, SDLK_p), key_event(SDL_KEYDOWN, SDLK_DOWN)};
     frames[40] = {key_event(SDL_KEYUP, SDLK_SPACE), key_event(SDL_KEYDOWN, SDLK_RIGHT)};
+    frames[45] = {stick, fire};
+    frames[50] = {gone};
     frames[59] = {key_event(SDL_KEYUP, 'a'), close};
     return frames;
 }();
@@ -83,19 +94,28 @@ TEST_F(RecordTest, PlayedGameReadsBackAsItsFramesAndReplaysToItsHashes) {
     ASSERT_EQ(recording.frames.size(), SCRIPT.size());
     for (uint32_t i = 0; i < SCRIPT.size(); ++i) {
         EXPECT_EQ(recording.frames[i].elapsed_ms, i == 0 ? 0u : FRAME_DELAY_MS) << "frame " << i + 1;
-        std::vector<std::tuple<Uint32, SDL_Keycode, int>> fed;
-        std::vector<std::tuple<Uint32, SDL_Keycode, int>> read;
+        // Each event as its type and the bytes that follow it.
+        auto seen = [](const SDL_Event& e) {
+            return std::tuple(e.type, e.type == SDL_QUIT || e.type == SDL_CONTROLLERDEVICEREMOVED
+                                          ? 0
+                                          : e.type == SDL_CONTROLLERAXISMOTION
+                                          ? e.caxis.axis << 16 | (e.caxis.value & 0xffff)
+                                          : e.type == SDL_CONTROLLERBUTTONDOWN ? e.cbutton.button
+                                                                               : e.key.keysym.sym,
+                              e.type == SDL_KEYDOWN ? e.key.repeat : 0);
+        };
+        std::vector<decltype(seen(SDL_Event{}))> fed;
+        std::vector<decltype(seen(SDL_Event{}))> read;
         for (const SDL_Event& e : SCRIPT[i]) {
             if (e.type != SDL_MOUSEMOTION) {
-                fed.emplace_back(e.type, e.type == SDL_QUIT ? 0 : e.key.keysym.sym, e.key.repeat);
+                fed.push_back(seen(e));
             }
         }
         uint32_t begin = 0;
         uint32_t end = 0;
         frame_events(recording, i, &begin, &end);
         for (uint32_t k = begin; k < end; ++k) {
-            const SDL_Event e = recorded_to_sdl(recording.events[k]);
-            read.emplace_back(e.type, e.type == SDL_QUIT ? 0 : e.key.keysym.sym, e.key.repeat);
+            read.push_back(seen(recorded_to_sdl(recording.events[k])));
         }
         EXPECT_EQ(read, fed) << "frame " << i + 1;
     }
@@ -143,10 +163,11 @@ TEST_F(RecordTest, EveryChangedByteIsRefusedOrReplaysOtherwise) {
             ASSERT_NE(verdict(changed), "accepted") << "byte " << i << " xor " << int(flip);
         }
     }
-    // A game cut off after any whole frame replays its frames, without its end.
+    // A game cut off after any whole frame replays its frames, without its end;
+    // each read starts afresh, whatever the record held.
+    Recording recording;
+    std::string error;
     for (size_t cut = text.find("frame 1 "); cut < text.size(); cut = text.find('\n', cut) + 1) {
-        Recording recording;
-        std::string error;
         ASSERT_EQ(parse_recording(text.substr(0, cut), "x", &recording, &error), 1) << error;
         EXPECT_EQ(recording.ended, false);
         Game replayed{};
