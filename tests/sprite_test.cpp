@@ -36,13 +36,13 @@ void expect_near(Vector actual, Vector expected, double tolerance, const char* w
 // A square of half side h, listed with the game's winding.
 std::vector<Vector> square(double h) { return {{h, h}, {h, -h}, {-h, -h}, {-h, h}}; }
 
-// A sprite of density 1 with the (centred) outline, which lives as long as the tests.
-Sprite body(const std::vector<Vector>& outline, double x, double y) {
+// A sprite with the (centred) outline, which lives as long as the tests.
+Sprite body(const std::vector<Vector>& outline, double x, double y, double density = 1) {
     static std::vector<std::vector<Vector>> kept; // moving a vector keeps its elements in place
     kept.push_back(outline);
     Sprite s{};
     const Polygon polygon{kept.back().data(), static_cast<uint32_t>(outline.size()), 0, 0, 0, 0};
-    init_sprite(&s, x, y, polygon, 1, 200, 200, 200);
+    init_sprite(&s, x, y, polygon, density, 200, 200, 200);
     return s;
 }
 
@@ -85,6 +85,14 @@ TEST(SpriteInit, MassPropertiesFromTheOutline) {
     expect_values(values(s.position.x, s.position.y, s.inverse_mass, s.inverse_moment),
                   {10, 20, 0, 0}, 0, "a second sprite finds it centred; no mass, no inverse");
     std::copy(MISSILE_POINTS, MISSILE_POINTS + 3, missile_points);
+
+    // Masses so small that their inverses overflow take no impulse either: a
+    // triangle of mass 2^-1025, and a box of side 10 at density 2^-1032.
+    Sprite tiny = body({{0, 0}, {0x1p-512, 0}, {0, 0x1p-512}}, 100, 100);
+    EXPECT_EQ(tiny.mass, 0x1p-1025);
+    const Sprite thin = body(square(5), 100, 100, 0x1p-1032);
+    EXPECT_EQ(std::tuple(tiny.inverse_mass, tiny.inverse_moment, thin.inverse_mass),
+              std::tuple(0.0, 0.0, 0.0));
 }
 
 TEST(SpriteMotion, WrapsIntoTheFieldByItsPeriod) {
@@ -209,6 +217,21 @@ TEST(SpriteBounce, HeadOnPartingSlidingAndNormalLength) {
 // Over many random off-centre blows, across the field's edge too: the contact
 // points part at 0.9 times their approach speed, momentum and angular momentum
 // are kept, and energy is lost.
+// Two bodies that cannot take an impulse (no inverse mass, and no lever arm for
+// the inverse moments they have) are left as they were, not made NaN.
+TEST(SpriteBounce, NoImpulseWithoutABodyToTakeIt) {
+    Sprite a = disc(90, 100, 10);
+    Sprite b = disc(110, 100, 10);
+    a.velocity = Vector{30, 0};
+    b.velocity = Vector{-30, 0};
+    a.inverse_moment = 0.01;
+    b.inverse_moment = 0.02;
+    bounce_sprite_pair(&a, &b, FIELD, Vector{100, 100}, Vector{-1, 0});
+    EXPECT_EQ(std::tuple(a.velocity.x, a.velocity.y, a.angular_velocity, b.velocity.x,
+                         b.velocity.y, b.angular_velocity),
+              std::tuple(30.0, 0.0, 0.0, -30.0, 0.0, 0.0));
+}
+
 TEST(SpriteBounce, ImpulseKeepsMomentaAndRestitution) {
     std::mt19937 random(11);
     std::uniform_real_distribution<double> unit(-1, 1);
@@ -349,6 +372,33 @@ TEST(SpriteSeparation, PushesAlongTheLineOfCentres) {
     for (const Sprite& c : crowd) {
         EXPECT_TRUE(c.position.x >= 0.0001 && c.position.x <= 799.9999) << c.position.x;
         EXPECT_TRUE(c.position.y >= 0.0001 && c.position.y <= 599.9999) << c.position.y;
+    }
+}
+
+// Starts whose separation nests hundreds of pushes deep settle as an unbounded
+// separation leaves them (an independent check of the first 100,000 seeds found
+// these, and the benchmark BM_SeparationAgainstUnbounded runs them all): the
+// ship and the last rock where it put them, to the last bit.
+TEST(SpriteSeparation, DeepStartsSettleAsUnboundedOnes) {
+    const std::tuple<uint32_t, Vector, Vector> starts[] = {
+        {25130u, {0x1.972bc3efab8dap+8, 0x1.40637ff117b1bp+8}, // (407.17, 320.39), 193 deep
+         {0x1.29280290119f6p+9, 0x1.d1b76f4c0c55fp+7}},
+        {1048u, {0x1.8019c5266b4fep+8, 0x1.60666ccc10949p+8},
+         {0x1.4ed0e13bc81c4p+7, 0x1.6cac4db21c6d3p+8}},
+        {5147u, {0x1.abaf3da6c4a12p+8, 0x1.98f816d2ac10bp+8},
+         {0x1.ade958521e816p+8, 0x1.3807c2d236e59p+4}},
+        {6016u, {0x1.aa804945fbc54p+8, 0x1.2b8730b5733c6p+8},
+         {0x1.a71e5107a78eap+5, 0x1.9aa414127ac03p+8}},
+    };
+    for (const auto& [seed, ship, rock] : starts) {
+        seed_random(seed);
+        Game game{};
+        ASSERT_EQ(init_game(&game, 800, 600, 4), 1);
+        const Vector last = active_sprites(game)[4]->position;
+        EXPECT_EQ(std::tuple(game.ship.position.x, game.ship.position.y, last.x, last.y),
+                  std::tuple(ship.x, ship.y, rock.x, rock.y))
+            << "seed " << seed;
+        release_game(&game);
     }
 }
 
