@@ -91,8 +91,10 @@ TEST(SpriteInit, MassPropertiesFromTheOutline) {
     Sprite tiny = body({{0, 0}, {0x1p-512, 0}, {0, 0x1p-512}}, 100, 100);
     EXPECT_EQ(tiny.mass, 0x1p-1025);
     const Sprite thin = body(square(5), 100, 100, 0x1p-1032);
-    EXPECT_EQ(std::tuple(tiny.inverse_mass, tiny.inverse_moment, thin.inverse_mass),
-              std::tuple(0.0, 0.0, 0.0));
+    const Sprite unit = body(square(0.5), 100, 100);
+    EXPECT_EQ(std::tuple(tiny.inverse_mass, tiny.inverse_moment, thin.inverse_mass,
+                         unit.inverse_mass),
+              std::tuple(0.0, 0.0, 0.0, 1.0));
 }
 
 TEST(SpriteMotion, WrapsIntoTheFieldByItsPeriod) {
