@@ -64,8 +64,8 @@ bool start_unbounded(Game* game, uint32_t seed, int rocks) {
     }
     const double radius = game->ship.polygon.radius;
     game->ship.polygon.radius = radius * 4;
-    const bool settled = settle_unbounded(active_sprites(*game), game->active.count,
-                                          game->world_size);
+    const bool settled =
+        settle_unbounded(active_sprites(*game), game->active.count, game->world_size);
     game->ship.polygon.radius = radius;
     return settled;
 }

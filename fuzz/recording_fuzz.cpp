@@ -21,9 +21,9 @@ std::string with_checks(std::string_view text) {
         const size_t newline = text.find('\n');
         const std::string_view line = text.substr(0, newline);
         char check[16];
-        std::snprintf(check, sizeof check, " *%08lx",
-                      crc32(0, reinterpret_cast<const Bytef*>(line.data()),
-                            static_cast<uInt>(line.size())));
+        std::snprintf(
+            check, sizeof check, " *%08lx",
+            crc32(0, reinterpret_cast<const Bytef*>(line.data()), static_cast<uInt>(line.size())));
         out.append(line).append(check);
         if (newline == std::string_view::npos) {
             break; // the last line stays cut short

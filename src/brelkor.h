@@ -302,14 +302,14 @@ constexpr uint32_t RECORDING_MOST_EVENTS = 1u << 22;
 
 // The events that control_game acts on; the others are not recorded.
 enum RecordedEventKind : uint8_t {
-    EVENT_KEY_DOWN = 0,   // SDL_KEYDOWN
-    EVENT_KEY_REPEAT = 1, // SDL_KEYDOWN repeated while the key is held
-    EVENT_KEY_UP = 2,     // SDL_KEYUP
-    EVENT_QUIT = 3,       // SDL_QUIT, the window's close request
-    EVENT_PAD_DOWN = 4,   // SDL_CONTROLLERBUTTONDOWN of a button the game uses
-    EVENT_PAD_UP = 5,     // SDL_CONTROLLERBUTTONUP of one
-    EVENT_STICK_X = 6,    // SDL_CONTROLLERAXISMOTION of the left stick's x axis
-    EVENT_STICK_Y = 7,    // and of its y axis
+    EVENT_KEY_DOWN = 0,    // SDL_KEYDOWN
+    EVENT_KEY_REPEAT = 1,  // SDL_KEYDOWN repeated while the key is held
+    EVENT_KEY_UP = 2,      // SDL_KEYUP
+    EVENT_QUIT = 3,        // SDL_QUIT, the window's close request
+    EVENT_PAD_DOWN = 4,    // SDL_CONTROLLERBUTTONDOWN of a button the game uses
+    EVENT_PAD_UP = 5,      // SDL_CONTROLLERBUTTONUP of one
+    EVENT_STICK_X = 6,     // SDL_CONTROLLERAXISMOTION of the left stick's x axis
+    EVENT_STICK_Y = 7,     // and of its y axis
     EVENT_PAD_REMOVED = 8, // SDL_CONTROLLERDEVICEREMOVED
 };
 

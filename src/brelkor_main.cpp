@@ -95,7 +95,7 @@ struct Settings {
     const char* record = nullptr; // --record FILE
     const char* replay = nullptr; // --replay FILE
     bool headless = false;
-    int scale = 1;           // --scale N: the window N times 800 by 600
+    int scale = 1; // --scale N: the window N times 800 by 600
     bool scale_given = false;
     bool fullscreen = false; // --fullscreen
 };
@@ -231,15 +231,16 @@ Reading read_command_line(int argc, char* argv[], Settings* settings, int* statu
             return complain(what, std::strchr(argument, '=') + 1);
         }
         const bool seed = named->val == OPTION_SEED;
-        const uint32_t limit = seed                          ? UINT32_MAX
+        const uint32_t limit = seed                         ? UINT32_MAX
                                : named->val == OPTION_SCALE ? MOST_SCALE
                                                             : MOST_ROCKS;
         if (code == ':') { // the last argument, wanting a value
             if (named->val == OPTION_RECORD || named->val == OPTION_REPLAY) {
                 std::snprintf(what, sizeof what, "--%s wants a file name after it", named->name);
             } else {
-                std::snprintf(what, sizeof what, "--%s wants a whole number from %d to %lu after it",
-                              named->name, named->val == OPTION_SCALE ? 1 : 0,
+                std::snprintf(what, sizeof what,
+                              "--%s wants a whole number from %d to %lu after it", named->name,
+                              named->val == OPTION_SCALE ? 1 : 0,
                               static_cast<unsigned long>(limit));
             }
             return complain(what, nullptr);
@@ -378,7 +379,8 @@ int open_window(const Settings& settings, SDL_Renderer** renderer) {
         const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
         const std::string detail =
             "DISPLAY (X11) or WAYLAND_DISPLAY (Wayland) must name a running display server; "
-            "DISPLAY is " + (x11 != nullptr ? "'" + std::string(x11) + "'" : std::string("not set")) +
+            "DISPLAY is " +
+            (x11 != nullptr ? "'" + std::string(x11) + "'" : std::string("not set")) +
             ", WAYLAND_DISPLAY is " +
             (wayland != nullptr ? "'" + std::string(wayland) + "'" : std::string("not set"));
         SDL_Quit();
@@ -386,9 +388,9 @@ int open_window(const Settings& settings, SDL_Renderer** renderer) {
     }
     // With no option: 800 by 600, no flags, and SDL draws as the game says.
     const Uint32 flags = settings.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
-    SDL_Window* window = SDL_CreateWindow("Brelkor!", SDL_WINDOWPOS_UNDEFINED,
-                                          SDL_WINDOWPOS_UNDEFINED, WINDOW_WIDTH * settings.scale,
-                                          WINDOW_HEIGHT * settings.scale, flags);
+    SDL_Window* window =
+        SDL_CreateWindow("Brelkor!", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                         WINDOW_WIDTH * settings.scale, WINDOW_HEIGHT * settings.scale, flags);
     if (window == nullptr) {
         const int status = fail("cannot open the window", SDL_GetError());
         SDL_Quit();
@@ -414,9 +416,9 @@ int play(const Settings& settings) {
     seed_random(seed);
     Recorder recorder;
     if (settings.record != nullptr &&
-        !open_recording(&recorder, settings.record,
-                        RecordingStart{BRELKOR_VERSION, seed, settings.rocks, WINDOW_WIDTH,
-                                       WINDOW_HEIGHT})) {
+        !open_recording(
+            &recorder, settings.record,
+            RecordingStart{BRELKOR_VERSION, seed, settings.rocks, WINDOW_WIDTH, WINDOW_HEIGHT})) {
         return fail(recorder.error.c_str(), nullptr);
     }
     // A recording of a game that never began would only stand in the way of the
@@ -484,8 +486,8 @@ int replay(const Settings& settings) {
                     "per second, %s, final hash %016llx\n",
                     settings.replay, static_cast<unsigned long>(outcome.frames),
                     static_cast<unsigned long long>(outcome.steps),
-                    static_cast<double>(outcome.steps) * STEP_SECONDS, wall, rate,
-                    verdict.c_str(), static_cast<unsigned long long>(outcome.final_hash));
+                    static_cast<double>(outcome.steps) * STEP_SECONDS, wall, rate, verdict.c_str(),
+                    static_cast<unsigned long long>(outcome.final_hash));
     } else {
         outcome = replay_in_window(&game, renderer, recording, settings.replay);
     }

@@ -42,9 +42,9 @@ constexpr KeyName KEY_NAMES[] = {
     {SDLK_SPACE, "Space"}, {SDLK_p, "P"},       {SDLK_ESCAPE, "Escape"},
 };
 
-constexpr std::string_view EVENT_NAMES[] = {"down:", "repeat:", "up:", "quit",
-                                            "pad-down:", "pad-up:", "stick-x:", "stick-y:",
-                                            "pad-removed"};
+constexpr std::string_view EVENT_NAMES[] = {
+    "down:",   "repeat:",  "up:",      "quit",       "pad-down:",
+    "pad-up:", "stick-x:", "stick-y:", "pad-removed"};
 
 struct ButtonName {
     uint8_t button;
@@ -248,9 +248,9 @@ struct Reader {
     const char* name;
     Recording* recording;
     std::string* error;
-    uint32_t line = 0;        // number of the line being read, from 1
-    bool ended = false;       // the end line has been read
-    uint32_t quit_frame = 0;  // the frame in which the game quit; 0 before
+    uint32_t line = 0;       // number of the line being read, from 1
+    bool ended = false;      // the end line has been read
+    uint32_t quit_frame = 0; // the frame in which the game quit; 0 before
     uint64_t last_hash = 0;
 
     bool fail(const std::string& what) {
@@ -276,16 +276,24 @@ struct Reader {
         std::string check;
         append_hex(&check, line_check(body), 8);
         if (written != check) {
-            return fail("expected the line's CRC-32 " + check + ", not '" + printable(written, true) +
-                        "': the line is damaged");
+            return fail("expected the line's CRC-32 " + check + ", not '" +
+                        printable(written, true) + "': the line is damaged");
         }
         switch (line) {
-        case 1: return format(body);
-        case 2: return game(body);
-        case 3: return number(body, "seed", UINT32_MAX, "'seed' and a whole number from 0 to 4294967295");
-        case 4: return number(body, "rocks", GAME_CAPACITY - 1, "'rocks' and a whole number from 0 to 99");
-        case 5: return field(body);
-        default: return body.substr(0, 4) == "end " ? end(body) : frame(body);
+        case 1:
+            return format(body);
+        case 2:
+            return game(body);
+        case 3:
+            return number(body, "seed", UINT32_MAX,
+                          "'seed' and a whole number from 0 to 4294967295");
+        case 4:
+            return number(body, "rocks", GAME_CAPACITY - 1,
+                          "'rocks' and a whole number from 0 to 99");
+        case 5:
+            return field(body);
+        default:
+            return body.substr(0, 4) == "end " ? end(body) : frame(body);
         }
     }
 
@@ -310,8 +318,8 @@ struct Reader {
         Words words{body};
         std::string_view word;
         std::string_view version;
-        bool fine = words.next(&word) && word == "game" && words.next(&version) &&
-                    words.done && !version.empty() && version.size() <= 32;
+        bool fine = words.next(&word) && word == "game" && words.next(&version) && words.done &&
+                    !version.empty() && version.size() <= 32;
         for (const char c : version) {
             fine = fine && c > ' ' && c < 0x7f;
         }
@@ -419,9 +427,9 @@ struct Reader {
 
     // After the last line: the header must be whole.
     bool finish() {
-        static const char* const HEADER[] = {
-            "'brelkor-recording 2'", "'game' and the game's version", "'seed' and a number",
-            "'rocks' and a number", "'field 800 600'"};
+        static const char* const HEADER[] = {"'brelkor-recording 2'",
+                                             "'game' and the game's version", "'seed' and a number",
+                                             "'rocks' and a number", "'field 800 600'"};
         if (line < 5) {
             ++line;
             return fail(std::string("expected ") + HEADER[line - 1] + ", not the end of the file");
@@ -448,15 +456,16 @@ SDL_Event recorded_to_sdl(RecordedEvent recorded) {
         return event;
     case EVENT_PAD_DOWN:
     case EVENT_PAD_UP:
-        event.type = recorded.kind == EVENT_PAD_UP ? SDL_CONTROLLERBUTTONUP : SDL_CONTROLLERBUTTONDOWN;
+        event.type =
+            recorded.kind == EVENT_PAD_UP ? SDL_CONTROLLERBUTTONUP : SDL_CONTROLLERBUTTONDOWN;
         event.cbutton.button = static_cast<uint8_t>(recorded.key);
         event.cbutton.state = recorded.kind == EVENT_PAD_UP ? SDL_RELEASED : SDL_PRESSED;
         return event;
     case EVENT_STICK_X:
     case EVENT_STICK_Y:
         event.type = SDL_CONTROLLERAXISMOTION;
-        event.caxis.axis = recorded.kind == EVENT_STICK_X ? SDL_CONTROLLER_AXIS_LEFTX
-                                                          : SDL_CONTROLLER_AXIS_LEFTY;
+        event.caxis.axis =
+            recorded.kind == EVENT_STICK_X ? SDL_CONTROLLER_AXIS_LEFTX : SDL_CONTROLLER_AXIS_LEFTY;
         event.caxis.value = static_cast<int16_t>(recorded.key);
         return event;
     case EVENT_PAD_REMOVED:
@@ -492,10 +501,10 @@ bool sdl_to_recorded(const SDL_Event& event, RecordedEvent* recorded) {
                                   event.cbutton.button};
         return button_used(event.cbutton.button);
     case SDL_CONTROLLERAXISMOTION:
-        *recorded = RecordedEvent{event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX
-                                      ? uint8_t{EVENT_STICK_X}
-                                      : uint8_t{EVENT_STICK_Y},
-                                  event.caxis.value};
+        *recorded =
+            RecordedEvent{event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX ? uint8_t{EVENT_STICK_X}
+                                                                        : uint8_t{EVENT_STICK_Y},
+                          event.caxis.value};
         return event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX ||
                event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY;
     case SDL_CONTROLLERDEVICEREMOVED:
@@ -514,10 +523,10 @@ int parse_recording(std::string_view text, const char* name, Recording* recordin
         const size_t newline = text.find('\n');
         if (newline == std::string_view::npos || newline > LONGEST_LINE) {
             ++reader.line;
-            reader.fail(newline == std::string_view::npos
-                            ? "expected a newline at the end of the line: the last line is cut short"
-                            : "expected a line of at most " + std::to_string(LONGEST_LINE) +
-                                  " bytes");
+            reader.fail(
+                newline == std::string_view::npos
+                    ? "expected a newline at the end of the line: the last line is cut short"
+                    : "expected a line of at most " + std::to_string(LONGEST_LINE) + " bytes");
             clear(recording);
             return 0;
         }

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 

@@ -98,23 +98,24 @@ TEST_F(RecordTest, PlayedGameReadsBackAsItsFramesAndReplaysToItsHashes) {
               std::tuple(std::string("0.1"), 99u, 6, 800, 600));
     ASSERT_EQ(recording.frames.size(), SCRIPT.size());
     for (uint32_t i = 0; i < SCRIPT.size(); ++i) {
-        EXPECT_EQ(recording.frames[i].elapsed_ms, i == 0 ? 0u : FRAME_DELAY_MS) << "frame " << i + 1;
+        EXPECT_EQ(recording.frames[i].elapsed_ms, i == 0 ? 0u : FRAME_DELAY_MS)
+            << "frame " << i + 1;
         // Each event as its type and the bytes that follow it.
         auto seen = [](const SDL_Event& e) {
-            return std::tuple(e.type, e.type == SDL_QUIT || e.type == SDL_CONTROLLERDEVICEREMOVED
-                                          ? 0
-                                          : e.type == SDL_CONTROLLERAXISMOTION
-                                          ? e.caxis.axis << 16 | (e.caxis.value & 0xffff)
-                                          : e.type == SDL_CONTROLLERBUTTONDOWN ? e.cbutton.button
-                                                                               : e.key.keysym.sym,
+            return std::tuple(e.type,
+                              e.type == SDL_QUIT || e.type == SDL_CONTROLLERDEVICEREMOVED ? 0
+                              : e.type == SDL_CONTROLLERAXISMOTION
+                                  ? e.caxis.axis << 16 | (e.caxis.value & 0xffff)
+                              : e.type == SDL_CONTROLLERBUTTONDOWN ? e.cbutton.button
+                                                                   : e.key.keysym.sym,
                               e.type == SDL_KEYDOWN ? e.key.repeat : 0);
         };
         std::vector<decltype(seen(SDL_Event{}))> fed;
         std::vector<decltype(seen(SDL_Event{}))> read;
         for (const SDL_Event& e : SCRIPT[i]) {
             const bool ignored =
-                e.type == SDL_MOUSEMOTION || (e.type == SDL_CONTROLLERBUTTONDOWN &&
-                                              e.cbutton.button == SDL_CONTROLLER_BUTTON_B);
+                e.type == SDL_MOUSEMOTION ||
+                (e.type == SDL_CONTROLLERBUTTONDOWN && e.cbutton.button == SDL_CONTROLLER_BUTTON_B);
             if (!ignored) {
                 fed.push_back(seen(e));
             }
@@ -161,7 +162,8 @@ TEST_F(RecordTest, EveryChangedByteIsRefusedOrReplaysOtherwise) {
         const bool ready = start_replay(&replayed, recording);
         const ReplayOutcome outcome = replay_headless(&replayed, recording, nullptr);
         release_game(&replayed);
-        return !ready || outcome.first_wrong != 0 ? std::string("differs") : std::string("accepted");
+        return !ready || outcome.first_wrong != 0 ? std::string("differs")
+                                                  : std::string("accepted");
     };
     ASSERT_EQ(verdict(text), "accepted");
     for (size_t i = 0; i < text.size(); ++i) {
@@ -190,8 +192,8 @@ TEST_F(RecordTest, RecordingNeverReplacesAFileAndStopsOnceAWriteFails) {
     Recorder recorder;
     { std::ofstream(path) << "kept"; }
     EXPECT_EQ(open_recording(&recorder, path.c_str(), start), 0);
-    EXPECT_EQ(recorder.error,
-              "cannot record to '" + path + "': the file exists, and a recording never replaces one");
+    EXPECT_EQ(recorder.error, "cannot record to '" + path +
+                                  "': the file exists, and a recording never replaces one");
     EXPECT_EQ(read_file(path), "kept");
     const std::string nowhere = testing::TempDir() + "no such folder/x.brec";
     EXPECT_EQ(open_recording(&recorder, nowhere.c_str(), start), 0);
@@ -229,16 +231,38 @@ TEST_F(RecordTest, HashOfAStateSetByHandIsTheDocumentedOne) {
     ship.controls = CONTROL_LEFT | CONTROL_FIRE;
     ship.fire_cooldown_ms = 120;
     Missile missile{};
-    static_cast<Sprite&>(missile) = Sprite{KIND_MISSILE, {10.5, 20}, {1, 0}, {0, 0}, {1600, 0}, 0,
-                                           Polygon{missile_points, 3, 1, 6, 0, 0}, 1, 0.75,
-                                           0.0625, 4.0 / 3, 16, {200, 200, 200}, STORAGE_KEPT};
+    static_cast<Sprite&>(missile) = Sprite{KIND_MISSILE,
+                                           {10.5, 20},
+                                           {1, 0},
+                                           {0, 0},
+                                           {1600, 0},
+                                           0,
+                                           Polygon{missile_points, 3, 1, 6, 0, 0},
+                                           1,
+                                           0.75,
+                                           0.0625,
+                                           4.0 / 3,
+                                           16,
+                                           {200, 200, 200},
+                                           STORAGE_KEPT};
     missile.thrust_ms = 250;
     missile.life_ms = 750;
     Vector line[2] = {{-1, 0}, {1, 0}};
     Fragment fragment{};
-    static_cast<Sprite&>(fragment) = Sprite{KIND_FRAGMENT, {700, 5}, {0.6, -0.8}, {-3, 4}, {0, 0},
-                                            -2.5, Polygon{line, 2, 0, 1, 0, 0}, 0, 0, 0, 0, 0,
-                                            {200, 200, 200}, STORAGE_KEPT};
+    static_cast<Sprite&>(fragment) = Sprite{KIND_FRAGMENT,
+                                            {700, 5},
+                                            {0.6, -0.8},
+                                            {-3, 4},
+                                            {0, 0},
+                                            -2.5,
+                                            Polygon{line, 2, 0, 1, 0, 0},
+                                            0,
+                                            0,
+                                            0,
+                                            0,
+                                            0,
+                                            {200, 200, 200},
+                                            STORAGE_KEPT};
     fragment.life_ms = 1490;
     ASSERT_EQ(activate_sprite(&game, &missile) + activate_sprite(&game, &fragment), 2);
     EXPECT_EQ(hash_game(game), 0x7d036349c4c8f53eu);

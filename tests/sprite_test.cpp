@@ -92,9 +92,9 @@ TEST(SpriteInit, MassPropertiesFromTheOutline) {
     EXPECT_EQ(tiny.mass, 0x1p-1025);
     const Sprite thin = body(square(5), 100, 100, 0x1p-1032);
     const Sprite unit = body(square(0.5), 100, 100);
-    EXPECT_EQ(std::tuple(tiny.inverse_mass, tiny.inverse_moment, thin.inverse_mass,
-                         unit.inverse_mass),
-              std::tuple(0.0, 0.0, 0.0, 1.0));
+    EXPECT_EQ(
+        std::tuple(tiny.inverse_mass, tiny.inverse_moment, thin.inverse_mass, unit.inverse_mass),
+        std::tuple(0.0, 0.0, 0.0, 1.0));
 }
 
 TEST(SpriteMotion, WrapsIntoTheFieldByItsPeriod) {
@@ -229,8 +229,8 @@ TEST(SpriteBounce, NoImpulseWithoutABodyToTakeIt) {
     a.inverse_moment = 0.01;
     b.inverse_moment = 0.02;
     bounce_sprite_pair(&a, &b, FIELD, Vector{100, 100}, Vector{-1, 0});
-    EXPECT_EQ(std::tuple(a.velocity.x, a.velocity.y, a.angular_velocity, b.velocity.x,
-                         b.velocity.y, b.angular_velocity),
+    EXPECT_EQ(std::tuple(a.velocity.x, a.velocity.y, a.angular_velocity, b.velocity.x, b.velocity.y,
+                         b.angular_velocity),
               std::tuple(30.0, 0.0, 0.0, -30.0, 0.0, 0.0));
 }
 
@@ -383,13 +383,17 @@ TEST(SpriteSeparation, PushesAlongTheLineOfCentres) {
 // ship and the last rock where it put them, to the last bit.
 TEST(SpriteSeparation, DeepStartsSettleAsUnboundedOnes) {
     const std::tuple<uint32_t, Vector, Vector> starts[] = {
-        {25130u, {0x1.972bc3efab8dap+8, 0x1.40637ff117b1bp+8}, // (407.17, 320.39), 193 deep
+        {25130u,
+         {0x1.972bc3efab8dap+8, 0x1.40637ff117b1bp+8}, // (407.17, 320.39), 193 deep
          {0x1.29280290119f6p+9, 0x1.d1b76f4c0c55fp+7}},
-        {1048u, {0x1.8019c5266b4fep+8, 0x1.60666ccc10949p+8},
+        {1048u,
+         {0x1.8019c5266b4fep+8, 0x1.60666ccc10949p+8},
          {0x1.4ed0e13bc81c4p+7, 0x1.6cac4db21c6d3p+8}},
-        {5147u, {0x1.abaf3da6c4a12p+8, 0x1.98f816d2ac10bp+8},
+        {5147u,
+         {0x1.abaf3da6c4a12p+8, 0x1.98f816d2ac10bp+8},
          {0x1.ade958521e816p+8, 0x1.3807c2d236e59p+4}},
-        {6016u, {0x1.aa804945fbc54p+8, 0x1.2b8730b5733c6p+8},
+        {6016u,
+         {0x1.aa804945fbc54p+8, 0x1.2b8730b5733c6p+8},
          {0x1.a71e5107a78eap+5, 0x1.9aa414127ac03p+8}},
     };
     for (const auto& [seed, ship, rock] : starts) {
