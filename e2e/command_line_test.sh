@@ -120,6 +120,7 @@ expect 2 '' "brelkor: --fullscreen cannot go with --headless, which opens no win
 expect 2 '' "brelkor: unexpected argument 'play'$help" play
 expect 2 '' "brelkor: unknown option '-h'$help" -h
 expect 2 '' "brelkor: unknown option '--'$help" --
+expect 2 '' "brelkor: unknown option '-'$help" -
 expect 2 '' "brelkor: unknown option '--see'$help" --see 1
 expect 2 '' "brelkor: unknown option '--rocks?3'$help" $'--rocks\n3'
 
