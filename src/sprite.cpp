@@ -58,7 +58,7 @@ void clear_within(const Sprite& s, Sprite* const sprites[], uint32_t count, Vect
     for (;;) {
         ClearScan& scan = scans[depth];
         Sprite* pushed = nullptr;
-        while (scan.next<count&& * pushes> 0 && pushed == nullptr) {
+        while (pushed == nullptr && scan.next != count && *pushes != 0) {
             Sprite* t = sprites[scan.next++];
             if (t != scan.sprite && sprite_bounds_overlap(*scan.sprite, *t, world_size)) {
                 pushed = t;
