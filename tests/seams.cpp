@@ -22,6 +22,11 @@ SDL_Event key_event(Uint32 type, SDL_Keycode key) {
 template <typename... Values> static void record(const char* call, Values... values) {
     std::string entry = call;
     ((entry += " " + std::to_string(values)), ...);
+    if (entry[0] == 'c' || entry[0] == 'f' || entry[0] == 'l') {
+        for (const char c : entry + ";") {
+            seams.draw_hash = (seams.draw_hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+        }
+    }
     if (seams.log.size() < MAX_RECORDED) {
         seams.log.push_back(entry);
     }
@@ -50,11 +55,18 @@ int __wrap_SDL_RenderFillRect(SDL_Renderer*, const SDL_Rect* rect) {
     return 0;
 }
 
-void __wrap_SDL_RenderPresent(SDL_Renderer*) { record("present"); }
+void __wrap_SDL_RenderPresent(SDL_Renderer*) {
+    record("present");
+    seams.frame_draws.push_back(seams.draw_hash);
+    seams.draw_hash = DRAW_HASH_START;
+}
 
 void __wrap_SDL_Delay(Uint32 ms) {
     record("delay", ms);
     seams.clock += ms;
+    if (seams.frames < seams.extra_ms_after_frame.size()) {
+        seams.clock += seams.extra_ms_after_frame[seams.frames];
+    }
     if (++seams.frames <= seams.events_after_frame.size()) {
         const auto& more = seams.events_after_frame[seams.frames - 1];
         seams.events.insert(seams.events.end(), more.begin(), more.end());

@@ -22,6 +22,8 @@ inline void PrintTo(const DrawnLine& line, std::ostream* out) {
     *out << "(" << line.x1 << ", " << line.y1 << ", " << line.x2 << ", " << line.y2 << ")";
 }
 
+constexpr uint64_t DRAW_HASH_START = 14695981039346656037u;
+
 struct Seams {
     std::vector<DrawnLine> lines; // lines drawn, in call order (at most MAX_RECORDED)
     // Every SDL call in order, at most MAX_RECORDED: "ticks", "color r g b a",
@@ -32,6 +34,13 @@ struct Seams {
     // Events queued during the delay that ends frame k (from 1), so that they are
     // read at the start of frame k + 1.
     std::vector<std::vector<SDL_Event>> events_after_frame;
+    // Milliseconds the clock moves on past the delay that ends frame k (from 1):
+    // a stalled frame, or with a wrapped value, a clock that goes back.
+    std::vector<Uint32> extra_ms_after_frame;
+    // Per presented frame, an FNV-1a hash of its drawing calls (colours, clears
+    // and lines, in order); the drawing since the last present is in draw_hash.
+    std::vector<uint64_t> frame_draws;
+    uint64_t draw_hash = DRAW_HASH_START;
     size_t frames = 0;         // SDL_Delay calls
     int fail_malloc_skip = -1; // malloc calls to let through before failing; -1 off
     int fail_malloc_count = 0; // how many calls fail once failing starts
