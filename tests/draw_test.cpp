@@ -117,16 +117,6 @@ TEST(DrawOrientedPolygon, ClosedAndOpenOutlinesTurnedAndPlaced) {
         draw_oriented_polygon(nullptr, polygon, at, orientation, FIELD);
         return seams.lines;
     };
-    const std::vector<Vector> missile = {{6, 0}, {0, -2}, {0, 2}};
-    EXPECT_EQ(drawn(missile, 1, {100, 100}, {0, -1}),
-              (Lines{{100, 94, 102, 100}, {100, 94, 98, 100}, {98, 100, 102, 100}}));
-    EXPECT_EQ(drawn(missile, 0, {100, 100}, {0, -1}),
-              (Lines{{100, 94, 98, 100}, {98, 100, 102, 100}}));
-    // The orientation is used as given (twice as long draws twice as large); the
-    // edges over the top border come back at the bottom.
-    EXPECT_EQ(
-        drawn(missile, 1, {1, 1}, {2, 0}),
-        (Lines{{13, 1, 1, 5}, {10, 0, 13, 0}, {1, 596, 10, 599}, {1, 0, 1, 4}, {1, 596, 1, 599}}));
     // Each edge from R(p) to R(q), not along R(q - p): here the end lands on 402.
     EXPECT_EQ(drawn({{72.8, -73.8}, {23.3, -80.4}, {0, 0}}, 1, {323.7, 238.6}, {0.6, 0.8}),
               (Lines{{323, 238, 426, 252}, {402, 209, 426, 252}, {402, 209, 323, 238}}));
