@@ -20,6 +20,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "rock.h"
 #include "seams.h"
 
@@ -98,10 +100,12 @@ void script(const GoldenGame& game) {
                 events.back().key.repeat = 1;
             }
         }
-        if (next(90) == 0) { // pause, now and then twice in one frame
+        if (next(90) == 0) { // pause; now and then P again, or held to repeat, in one frame
             events.push_back(key_event(SDL_KEYDOWN, SDLK_p));
-            if (next(3) == 0) {
+            const uint32_t again = next(4);
+            if (again < 2) {
                 events.push_back(key_event(SDL_KEYDOWN, SDLK_p));
+                events.back().key.repeat = static_cast<Uint8>(again);
             }
         }
         if (next(25) == 0) { // the pad: a button, the stick, or the pad pulled out
@@ -208,7 +212,8 @@ TEST_P(Golden, PlaysAsRecorded) {
     const GoldenGame& golden = GetParam();
     const bool writing = std::getenv("BRELKOR_WRITE_GOLDEN") != nullptr;
     const std::string path = writing ? path_of(golden, ".brec")
-                                     : testing::TempDir() + "golden_" + golden.name + ".brec";
+                                     : testing::TempDir() + "golden_" + golden.name + "_" +
+                                           std::to_string(getpid()) + ".brec";
     play(golden, path);
     const std::string draws = draw_text();
     if (writing) {

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "rock.h"
 #include "seams.h"
 
@@ -28,7 +30,7 @@ struct RecordTest : ::testing::Test {
     Game game{};
     void SetUp() override {
         reset_seams();
-        path = testing::TempDir() + "record_test_" +
+        path = testing::TempDir() + "record_test_" + std::to_string(getpid()) + "_" +
                testing::UnitTest::GetInstance()->current_test_info()->name() + ".brec";
         std::remove(path.c_str());
     }
