@@ -62,25 +62,6 @@ TEST_F(GameTest, StartListsShipThenRocksInAnyRecord) {
     EXPECT_EQ(game.ship.polygon.radius, 30.0);
 }
 
-TEST_F(GameTest, StartFailsAtTheHundredthRockOrWithoutMemory) {
-    ASSERT_EQ(init_game(&game, 800, 600, 99), 1);
-    EXPECT_EQ(game.active.count, 100u);
-    release_game(&game);
-    // The hundredth rock is made in its slot, then finds the list full; the
-    // release still finds it through the slab.
-    EXPECT_EQ(init_game(&game, 800, 600, 100), 0);
-    EXPECT_EQ(std::tuple(game.rocks.count, rock(99)->kind, active_sprite(rock(99), game),
-                         activate_sprite(&game, rock(99)), game.active.count),
-              std::tuple(100u, KIND_ROCK, nullptr, 0, 100u))
-        << "a full list is left as it was";
-    // The rock slab, the list's own, then the second rock's outline.
-    for (int skip : {0, 1, 3}) {
-        release_game(&game);
-        fail_malloc_after(skip);
-        EXPECT_EQ(init_game(&game, 800, 600, 4), 0) << "malloc " << skip << " failing";
-    }
-}
-
 TEST_F(GameTest, ListFindsFirstEntryAndRemovesIt) {
     ASSERT_EQ(init_game(&game, 800, 600, 0), 1);
     Sprite a{}, b{}, stranger{};

@@ -1,0 +1,426 @@
+// Probes: the game's routines called over inputs built from small sets of
+// values that sit on their boundaries: whole and half pixels, exactly half the
+// field, the 0.0001 tolerances and margins, the borders and the reach of the
+// drawing, the retro dead zone, the 24575/24576 draw, timers at 0 and a step's
+// milliseconds. Exact boundaries come up often this way; random doubles would
+// never meet them. Each call's inputs and results, every double by its bits,
+// make one probe line; tests/golden/probes.txt holds the 64-bit FNV-1a hash of
+// every four lines as today's game, checked bit for bit against an independent model,
+// computes it. The test reports the first probe that differs, with its inputs
+// and what it gives now. scripts/make-golden.sh writes the file again.
+#include "brelkor.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "draw.h"
+#include "rock.h"
+#include "seams.h"
+
+namespace {
+
+std::vector<std::string> probes;
+std::mt19937 rng(2026); // fully specified, so the same inputs everywhere
+
+// A NaN's sign depends on how the compiler arranged the arithmetic: not pinned.
+void text(std::string* s, double v) {
+    if (std::isnan(v)) {
+        *s += " nan";
+        return;
+    }
+    char b[32];
+    std::snprintf(b, sizeof b, " %a", v);
+    *s += b;
+}
+void text(std::string* s, Vector v) {
+    text(s, v.x);
+    text(s, v.y);
+}
+void text(std::string* s, const Segment& g) {
+    text(s, g.origin);
+    text(s, g.direction);
+}
+void text(std::string* s, const Polygon& p) {
+    text(s, p.count);
+    for (uint32_t i = 0; p.vertices != nullptr && i < p.count; ++i) {
+        text(s, p.vertices[i]);
+    }
+}
+void text(std::string* s, const Sprite& p) {
+    text(s, p.kind);
+    for (const Vector v : {p.position, p.orientation, p.velocity, p.acceleration}) {
+        text(s, v);
+    }
+    for (const double v : {p.angular_velocity, p.polygon.radius, p.polygon.area, p.mass,
+                           p.moment, p.inverse_mass, p.inverse_moment}) {
+        text(s, v);
+    }
+    text(s, p.polygon);
+}
+void text(std::string* s, const std::vector<DrawnLine>& lines) {
+    for (const DrawnLine& l : lines) {
+        *s += " " + std::to_string(l.x1) + "," + std::to_string(l.y1) + "," + std::to_string(l.x2) +
+              "," + std::to_string(l.y2);
+    }
+}
+template <class... T> void probe(const char* name, const T&... values) {
+    std::string s = name;
+    (text(&s, values), ...);
+    probes.push_back(s);
+}
+
+template <class T, size_t N> T pick(const T (&set)[N]) { return set[rng() % N]; }
+
+constexpr Vector FIELD{800, 600};
+const double SMALL[] = {-2, -1, 0, 1, 2, 3, 4, 0.5, 2.25, 0.0001, 0.00005, 0.00009, 0.0004};
+const double GRID[] = {-2, 0, 1, 3, 4, 0.5, 2.25};
+const Vector HEADINGS[] = {{1, 0}, {0, 1}, {0, -1}, {-1, 0}, {0.6, 0.8}, {0.8, -0.6}, {2, 0}};
+
+Segment small_segment() { return {{pick(SMALL), pick(SMALL)}, {pick(SMALL), pick(SMALL)}}; }
+std::vector<Vector> outline(uint32_t n, double scale = 1) {
+    std::vector<Vector> points;
+    while (points.size() < n) {
+        points.push_back(Vector{scale * pick(GRID), scale * pick(GRID)});
+    }
+    return points;
+}
+Polygon polygon_of(std::vector<Vector>& p) {
+    return Polygon{p.data(), static_cast<uint32_t>(p.size()), 1, 0, 0, 0};
+}
+// A body with the outline (centred in place) at (x, y).
+Sprite body(std::vector<Vector>& points, Vector at, double density = 1) {
+    Sprite s{};
+    init_sprite(&s, at.x, at.y, polygon_of(points), density, 200, 200, 200);
+    s.kind = KIND_ROCK;
+    return s;
+}
+
+void geometry() {
+    for (int i = 0; i < 4000; ++i) {
+        const Segment a = small_segment(), b = small_segment();
+        double f[2] = {-7, -7}, s[2] = {-7, -7}, o[2] = {-7, -7}, l[2] = {-7, -7};
+        const int r1 = lines_intersect(a, b, f, s);
+        const int r2 = segments_intersect(a, b, o);
+        const int r3 = line_intersects_segment(a, b, l);
+        probe("cross", a, b, r1, f[0], f[1], s[0], s[1], r2, o[0], o[1], r3, l[0], l[1],
+              segments_intersect_anywhere(a, b));
+    }
+    for (int i = 0; i < 1500; ++i) {
+        std::vector<Vector> points = outline(rng() % 7);
+        Polygon p = polygon_of(points);
+        const Segment s = small_segment();
+        const Vector at{pick(GRID), pick(GRID)};
+        Vector point{-7, -7};
+        double t[4] = {-7, -7, -7, -7}, t1 = -7;
+        int32_t e[4] = {-7, -7, -7, -7}, e1 = -7;
+        const int32_t first = segment_first_intersects_polygon_at(p, s, &point);
+        const uint32_t met = line_intersects_polygon_at(p, s, t, e, 3);
+        line_intersects_polygon_at(p, s, &t1, &e1, 1);
+        probe("search", p, s, first, point, met, t[0], t[1], t[2], t[3], e[0], e[1], e[2], e[3],
+              t1, e1, point_strictly_inside(p, at), at, polygon_is_sound(p));
+        Vector c{-7, -7};
+        init_polygon(&p, &c);
+        probe("polygon", p, c, p.area, p.second_moment, p.radius, p.closed);
+        if (points.size() >= 2) {
+            p.count = 2;
+            init_polyline(&p);
+            probe("polyline", p, p.radius, p.area, p.second_moment, p.closed);
+        }
+    }
+    const double T[] = {0, 1, 2, 3, 4, 5, NO_CROSSING};
+    for (int i = 0; i < 300; ++i) {
+        double t[4] = {pick(T), pick(T), pick(T), pick(T)};
+        int32_t e[4] = {1, 2, 3, 4};
+        const uint32_t k = 1 + rng() % 3;
+        for (int n = 0; n < 3; ++n) {
+            insert_intersection(pick(T), 10 + n, t, e, k);
+        }
+        probe("insert", k, t[0], t[1], t[2], t[3], e[0], e[1], e[2], e[3]);
+    }
+    for (int i = 0; i < 1500; ++i) {
+        std::vector<Vector> points = outline(3 + rng() % 4), chain = outline(1 + rng() % 4);
+        const Polygon p = polygon_of(points);
+        const auto a = static_cast<int32_t>(rng() % (p.count + 2)) - 1;
+        const auto b = static_cast<int32_t>(rng() % (p.count + 2)) - 1;
+        Polygon pieces[2]{{nullptr, 7, 0, 0, 0, 0}, {nullptr, 7, 0, 0, 0, 0}};
+        const int r = split_polygon(p, a, b, chain.data(), static_cast<uint32_t>(chain.size()),
+                                    &pieces[0], &pieces[1]);
+        probe("split", p, a, b, r, pieces[0], pieces[1], polygon_of(chain));
+        std::free(pieces[0].vertices);
+        std::free(pieces[1].vertices);
+    }
+}
+
+void motion() {
+    const double X[] = {-1700, -0.5, 0, 0.00005, 0.0001, 0.00015, 5, 60, 99.9999, 100, 399.9999,
+                        400, 400.0001, 599.99995, 600, 799.9999, 799.99995, 800, 800.0001, 2500,
+                        1e13, INFINITY, NAN};
+    const double S[] = {50, 100, 600, 800, 0.0002, std::nextafter(0.0002, 1), 0.0002 + 1e-13,
+                        0.0002 + 0.99995e-10, 0.0002 + 1.0001e-10};
+    for (const double x : X) {
+        for (const double size : S) {
+            probe("wrap", x, size, wrap_coordinate(x, size));
+        }
+    }
+    const double P[] = {0, 5, 10, 100, 110, 120, 130, 150, 400, 400.02, 500, 500.02, 590, 600,
+                        770, 790, 795, 799.9999};
+    const double R[] = {0, 5, 10, 20, 30, 30.001};
+    for (int i = 0; i < 3000; ++i) {
+        Sprite a{}, b{};
+        a.position = Vector{pick(P), pick(P)};
+        b.position = Vector{pick(P), pick(P)};
+        a.polygon.radius = pick(R);
+        b.polygon.radius = pick(R);
+        a.velocity = Vector{pick(SMALL), pick(SMALL)};
+        a.angular_velocity = pick(SMALL);
+        const Vector at{pick(P), pick(P)};
+        probe("torus", a.position, b.position, a.polygon.radius, b.polygon.radius,
+              torus_displacement(a.position, b.position, FIELD),
+              sprite_bounds_overlap(a, b, FIELD), linear_velocity(a, at, FIELD));
+        shift_sprite_away_from(a, &b, FIELD);
+        probe("push", b.position);
+    }
+    // Squares and a triangle, meeting on the field or across its edges.
+    const double Q[] = {100, 101, 105, 110, 115, 120, 130, 5, 790, 795};
+    const double H[] = {5, 10};
+    const Vector TURNS[] = {{1, 0}, {0, 1}, {0.6, 0.8}};
+    for (int i = 0; i < 3000; ++i) {
+        const double h = pick(H), k = pick(H);
+        std::vector<Vector> sa = {{h, h}, {h, -h}, {-h, -h}, {-h, h}};
+        std::vector<Vector> sb = i % 3 == 0 ? std::vector<Vector>{{10, 0}, {-5, -8}, {-5, 8}}
+                                            : std::vector<Vector>{{k, k}, {k, -k}, {-k, -k}, {-k, k}};
+        Sprite a = body(sa, {pick(Q), pick(Q)}), b = body(sb, {pick(Q), pick(Q)});
+        a.orientation = pick(TURNS);
+        b.orientation = pick(TURNS);
+        Vector point{7, 7}, normal{7, 7}, p2{7, 7}, n2{7, 7};
+        const int hits = sprites_intersect(a, b, FIELD, &point, &normal);
+        probe("contact", a, b, hits, point, normal, sprites_collide(a, b, FIELD, &p2, &n2), p2, n2);
+        const double V[] = {-50, 0, 30, 50};
+        a.velocity = Vector{pick(V), pick(V)};
+        b.velocity = Vector{pick(V), pick(V)};
+        a.angular_velocity = pick(SMALL);
+        if (i % 5 == 0) {
+            a.inverse_mass = b.inverse_mass = 0;
+        }
+        const Vector N[] = {{-1, 0}, {-3, 0}, {-0.25, 0}, {1, 0}, {0, 0}, {0.6, -0.8}};
+        bounce_sprite_pair(&a, &b, FIELD, Vector{pick(Q), pick(Q)}, pick(N));
+        probe("bounce", a.velocity, a.angular_velocity, b.velocity, b.angular_velocity);
+        simulate_sprite(&a, FIELD, 0.01);
+        probe("move", a.position, a.orientation, a.velocity);
+        nudge_fragment(a, &b);
+        probe("nudge", b.velocity);
+    }
+    // The rule for each pair of kinds, head on.
+    Game game{};
+    game.world_size = FIELD;
+    for (int32_t k = 0; k < 25; ++k) {
+        std::vector<Vector> sa = {{10, 10}, {10, -10}, {-10, -10}, {-10, 10}}, sb = sa;
+        Sprite a = body(sa, {100, 100}), b = body(sb, {120, 100});
+        a.kind = k / 5;
+        b.kind = k % 5;
+        a.velocity = Vector{50, 0};
+        b.velocity = Vector{-50, 0};
+        collide_sprite_pair(&a, &b, &game, Vector{110, 100}, Vector{-1, 0});
+        probe("rule", a, b);
+    }
+}
+
+void drawing() {
+    const double DX[] = {-1e6 - 10, -1e6, -1000, -224.1, -20, 0, 0.0001, 5, 100, 780, 785, 790,
+                         799.9999, 800, 810, 1590, 800 + 1e6, NAN};
+    const double DY[] = {0, 1e-306, 0.0001, 100, 300, 590, 599.9999, 600, 600 + 1e6 + 10, 5e5};
+    const double DD[] = {0, 0.0001, 10, -10, 20, -20, 40, 250, 799.9999, 1024.1, 2000, -5, 1e6,
+                         INFINITY};
+    const Vector FIELDS[] = {FIELD,
+                             FIELD,
+                             FIELD,
+                             {0.00025, 600},
+                             {0.0002, 600},
+                             {0.0002 + 1e-13, 600},
+                             {std::nextafter(0.0002, 1), 600},
+                             {800, 0.0002 + 1e-13},
+                             {800, INFINITY},
+                             {800, 2576980377600}};
+    for (int i = 0; i < 4000; ++i) {
+        const Segment s{{pick(DX), pick(DY)}, {pick(DD), pick(DD)}};
+        const Vector field = pick(FIELDS);
+        reset_seams();
+        draw_wrapped_segment(nullptr, s, field);
+        probe("wrapped", s, field, seams.lines);
+        reset_seams();
+        draw_ywrapped_segment(nullptr, s, field.y);
+        draw_segment(nullptr, Segment{{s.origin.x * 3e3, s.origin.y}, s.direction});
+        probe("ywrapped", seams.lines);
+    }
+    for (int i = 0; i < 1000; ++i) {
+        std::vector<Vector> points = outline(rng() % 5, 10);
+        Polygon p = polygon_of(points);
+        p.closed = static_cast<int32_t>(rng() % 2);
+        reset_seams();
+        const Vector at{pick(DX), pick(DY)};
+        draw_oriented_polygon(nullptr, p, at, pick(HEADINGS), FIELD);
+        probe("outline", p, at, seams.lines);
+    }
+}
+
+void ship_and_missiles() {
+    const double x = 50 * std::sin(0.02), y = 50 * std::cos(0.02);
+    const double V[] = {0, 0.0025, -0.0045, 0.0075, 50, -50, x, -x, y, -y, 0.01, -0.01};
+    const int32_t T[] = {0, 1, 5, 9, 10, 15, 400, 500, 1000, 2000};
+    const double DT[] = {0.01, 0.0159, 0.009995, 0.0019, 1};
+    restore_shared_outlines(); // as a game starts: the ship's outline centred
+    init_polygon(&ship_shape, nullptr);
+    for (int i = 0; i < 4000; ++i) {
+        Ship ship{};
+        init_ship(&ship, 400, 300);
+        ship.controls = static_cast<int32_t>(rng() % 32);
+        ship.velocity = Vector{pick(V), pick(V)};
+        ship.orientation = pick(HEADINGS);
+        ship.angular_velocity = 2;
+        ship.fire_cooldown_ms = pick(T);
+        const double dt = pick(DT);
+        simulate_ship_engines(&ship, dt);
+        probe("engines", ship.controls, ship.velocity, dt, ship.orientation, ship.angular_velocity,
+              ship.acceleration, ship.fire_cooldown_ms, ship_front(ship));
+        Missile m{};
+        init_missile(&m, ship_front(ship), ship.velocity, ship.orientation);
+        m.thrust_ms = pick(T);
+        m.life_ms = pick(T);
+        simulate_missile(&m, dt);
+        Fragment f{};
+        f.kind = KIND_FRAGMENT;
+        f.life_ms = pick(T);
+        simulate_fragment(&f, dt);
+        probe("timers", m, m.thrust_ms, m.life_ms, f.kind, f.life_ms);
+    }
+}
+
+void rocks() {
+    init_rock_generator();
+    const uint16_t DRAWS[] = {0, 1000, 16384, 24575, 24576, 32767, 32768 + 5};
+    for (int i = 0; i < 1000; ++i) {
+        uint16_t draws[48]; // mostly directions taken, or mostly left out
+        for (uint16_t& d : draws) {
+            d = rng() % 3 == 0 ? pick(DRAWS) : i % 2 == 0 ? 0 : 24576;
+        }
+        replay_random(draws, 48);
+        Sprite rock{};
+        random_rock(&rock, FIELD, 200, 200, 200);
+        probe("rock", rock, random_15bit(), random_in(3, 1), random_in(-2, 2), frand());
+        std::free(rock.polygon.vertices);
+    }
+    replay_random(nullptr, 0);
+}
+
+// Cracks of boxes, thin bars and random outlines by missiles from the sides and
+// across the field's edges, with the chain's draws replayed.
+void cracks() {
+    const double A[] = {-780, -400.01, -400, -100, -46, -40, 0, 10, 60, 300, 400, 400.01, 580};
+    const double B[] = {-300.01, -300, -100, -39, -22, -21.9, -20, 0, 5, 300, 300.01};
+    const uint16_t DRAWS[] = {0, 1000, 16384, 32767};
+    const std::vector<Vector> OUTLINES[] = {
+        {{-40, -30}, {-40, 30}, {40, 30}, {40, -30}},
+        {{-50, -5}, {-50, 5}, {50, 5}, {50, -5}},
+        {{-39.8, -30}, {-40, -30}, {-40, 30}, {40, 30}, {40, -30}, {-39.7, -30}, {-39.75, 10}},
+        {{-40, -30}, {-40, 30}, {40, 30}, {50, 0}, {40, -30}}};
+    for (int i = 0; i < 1500; ++i) {
+        Game game{};
+        init_game(&game, 800, 600, 0);
+        auto* r = static_cast<Sprite*>(std::malloc(sizeof(Sprite)));
+        if (i % 4 == 0) {
+            seed_random(static_cast<uint32_t>(i));
+            random_rock(r, FIELD, 200, 200, 200);
+        } else {
+            const std::vector<Vector>& o = pick(OUTLINES);
+            auto* v = static_cast<Vector*>(std::malloc(sizeof(Vector) * o.size()));
+            std::copy(o.begin(), o.end(), v);
+            init_sprite(r, 0, 0, Polygon{v, static_cast<uint32_t>(o.size()), 1, 0, 0, 0}, 5, 200,
+                        200, 200);
+            std::copy(o.begin(), o.end(), v); // the outline as given, not centred
+            polygon_update_bounds(&r->polygon);
+        }
+        r->kind = KIND_ROCK;
+        r->storage = STORAGE_HEAP_ROCK;
+        r->position = Vector{300, 300};
+        r->orientation = pick(HEADINGS);
+        r->polygon.radius *= i % 7 == 0 ? 0 : 1;
+        r->angular_velocity = pick(SMALL);
+        activate_sprite(&game, r);
+        uint16_t draws[17];
+        for (uint16_t& d : draws) {
+            d = pick(DRAWS);
+        }
+        replay_random(draws, 17);
+        Sprite missile{};
+        missile.position = vector_add(r->position, vector_rotate({pick(A), pick(B)}, r->orientation));
+        missile.orientation = vector_rotate(pick(HEADINGS), r->orientation);
+        testing::internal::CaptureStderr();
+        crack_rock(&game, r, missile);
+        probe(testing::internal::GetCapturedStderr().c_str(), missile.position, missile.orientation,
+              random_15bit());
+        for (uint32_t k = 1; k < game.active.count; ++k) {
+            probe("piece", *active_sprites(game)[k]);
+        }
+        release_game(&game);
+    }
+    replay_random(nullptr, 0);
+}
+
+std::string golden_path() { return std::string(GOLDEN_DIR) + "/probes.txt"; }
+
+uint64_t hash_of(const std::string& s) {
+    uint64_t h = 14695981039346656037u;
+    for (const char c : s) {
+        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    }
+    return h;
+}
+
+} // namespace
+
+TEST(Probes, GiveWhatTheyGave) {
+    probes.clear();
+    seed_random(1);
+    geometry();
+    motion();
+    drawing();
+    ship_and_missiles();
+    rocks();
+    cracks();
+    reset_seams();
+    // One hash for every four probes keeps the file small.
+    constexpr size_t GROUP = 4;
+    std::string hashes;
+    char line[20];
+    for (size_t i = 0; i < probes.size(); i += GROUP) {
+        std::string group;
+        for (size_t k = i; k < i + GROUP && k < probes.size(); ++k) {
+            group += probes[k] + "\n";
+        }
+        std::snprintf(line, sizeof line, "%016llx\n",
+                      static_cast<unsigned long long>(hash_of(group)));
+        hashes += line;
+    }
+    if (std::getenv("BRELKOR_WRITE_GOLDEN") != nullptr) {
+        std::ofstream(golden_path(), std::ios::binary) << hashes;
+    }
+    std::ifstream in(golden_path(), std::ios::binary);
+    std::stringstream want;
+    want << in.rdbuf();
+    const std::string& w = want.str();
+    ASSERT_EQ(hashes.size(), w.size()) << "probes now and in the file";
+    for (size_t i = 0; i < hashes.size(); i += 17) {
+        std::string now;
+        for (size_t k = i / 17 * GROUP; k < (i / 17 + 1) * GROUP && k < probes.size(); ++k) {
+            now += "\n" + probes[k];
+        }
+        ASSERT_EQ(hashes.compare(i, 17, w, i, 17), 0)
+            << "probes " << i / 17 * GROUP + 1 << " on differ; they give now:" << now;
+    }
+}
