@@ -93,3 +93,38 @@ TEST_F(GameTest, RemovalWalkTakesAdjacentDeadEntriesAndTheFirst) {
     simulate_game(&game, 1);
     EXPECT_EQ(listed(), (std::vector<Sprite*>{&sprites[1], &sprites[4]}));
 }
+// Forty frames of 33 ms against the seams' clock, Escape read in the last: each
+// frame reads the clock, runs the steps due since the previous frame's start,
+// clears, draws the list in order, presents, and only then sleeps.
+TEST_F(GameTest, FrameLoopStepsDrawsPresentsThenSleeps) {
+    ASSERT_EQ(init_game(&game, 800, 600, 0), 1);
+    deactivate_sprite(&game.ship, &game);
+    list(0, 100.5, Vector{100, 0});
+    Vector triangle[3] = {{0, -4}, {-3, 2}, {3, 2}};
+    Sprite* red = list(1, 600, Vector{0, 0});
+    red->polygon = Polygon{triangle, 3, 1, 0, 0, 0};
+    red->color = Color{255, 40, 40};
+    seams.clock = 5000;
+    seams.events_after_frame.resize(40);
+    seams.events_after_frame[38] = {key_event(SDL_KEYDOWN, SDLK_ESCAPE)};
+    play_game(&game, nullptr);
+    std::vector<std::string> expected{"ticks"};
+    for (int frame = 0; frame < 40; ++frame) {
+        const std::string x = std::to_string(100 + frame * 33 / 10);
+        expected.insert(expected.end(),
+                        {"ticks", "color 0 0 0 255", "fill", "color 200 200 200 255",
+                         "line " + x + " 100 " + x + " 100", "color 255 40 40 255",
+                         "line 600 96 603 102", "line 600 96 597 102", "line 597 102 603 102",
+                         "present", "delay 33"});
+    }
+    EXPECT_EQ(seams.log, expected);
+}
+
+TEST_F(GameTest, DeadSlabRockKeepsItsSlotOnly) {
+    ASSERT_EQ(init_game(&game, 800, 600, 2), 1);
+    rock(0)->kind = KIND_DEAD;
+    step_game(&game, STEP_SECONDS);
+    EXPECT_EQ(std::tuple(game.active.count, rock(0)->polygon.vertices, game.rocks.count),
+              std::tuple(2u, nullptr, 2u))
+        << "its vertices are given back, its slot is not";
+}
