@@ -321,15 +321,18 @@ void rocks() {
 // Cracks of boxes, thin bars and random outlines by missiles from the sides and
 // across the field's edges, with the chain's draws replayed.
 void cracks() {
-    const double A[] = {-780, -400.01, -400, -100, -46, -40, 0, 10, 60, 300, 400, 400.01, 580};
-    const double B[] = {-300.01, -300, -100, -39, -22, -21.9, -20, 0, 5, 300, 300.01};
+    const double A[] = {-780, -400.01, -400, -100, -48, -46, -40, 0, 10, 60, 300, 400, 400.01, 580};
+    const double B[] = {-300.01, -300, -100, -39, -36, -22, -21.9, -20, 0, 5, 300, 300.01};
+    const Vector U[] = {{1, 0}, {0, 1}, {0, -1}, {-1, 0}, {0.6, -0.8}, {0.8, 0.6}, {2, 0}};
     const uint16_t DRAWS[] = {0, 1000, 16384, 32767};
     const std::vector<Vector> OUTLINES[] = {
         {{-40, -30}, {-40, 30}, {40, 30}, {40, -30}},
         {{-50, -5}, {-50, 5}, {50, 5}, {50, -5}},
         {{-39.8, -30}, {-40, -30}, {-40, 30}, {40, 30}, {40, -30}, {-39.7, -30}, {-39.75, 10}},
+        {{-40, -30}, {-40, 30}, {40, 30}, {40, -30}, {-39.7, -30}, {-39.75, 10}, {-39.8, -30}},
+        {{-39.2, -30}, {-40, -30}, {-40, 30}, {40, 30}, {40, -30}, {-38.8, -30}, {-39, 10}},
         {{-40, -30}, {-40, 30}, {40, 30}, {50, 0}, {40, -30}}};
-    for (int i = 0; i < 1500; ++i) {
+    for (int i = 0; i < 3000; ++i) {
         Game game{};
         init_game(&game, 800, 600, 0);
         auto* r = static_cast<Sprite*>(std::malloc(sizeof(Sprite)));
@@ -359,7 +362,7 @@ void cracks() {
         replay_random(draws, 17);
         Sprite missile{};
         missile.position = vector_add(r->position, vector_rotate({pick(A), pick(B)}, r->orientation));
-        missile.orientation = vector_rotate(pick(HEADINGS), r->orientation);
+        missile.orientation = vector_rotate(pick(U), r->orientation);
         testing::internal::CaptureStderr();
         crack_rock(&game, r, missile);
         probe(testing::internal::GetCapturedStderr().c_str(), missile.position, missile.orientation,
