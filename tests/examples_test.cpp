@@ -15,21 +15,6 @@
 
 namespace {
 
-constexpr Vector FIELD{800, 600};
-using Points = std::vector<Vector>;
-
-Points square(double h) { return {{h, h}, {h, -h}, {-h, -h}, {-h, h}}; }
-
-// A body with the outline (centred in place) at (x, y), kept for the test's life.
-Sprite body(const Points& outline, double x, double y) {
-    static std::vector<Points> kept; // moving a vector keeps its elements in place
-    kept.push_back(outline);
-    Sprite s{};
-    init_sprite(&s, x, y, Polygon{kept.back().data(), static_cast<uint32_t>(outline.size()), 1, 0, 0, 0},
-                1, 200, 200, 200);
-    return s;
-}
-
 Sprite disc(double x, double y, double radius) {
     Sprite s{};
     s.position = Vector{x, y};
@@ -106,10 +91,10 @@ TEST(Examples, ShipAndMissiles) {
 TEST(Examples, Drawing) {
     Points missile{{6, 0}, {0, -2}, {0, 2}};
     reset_seams();
-    draw_oriented_polygon(nullptr, Polygon{missile.data(), 3, 1, 0, 0, 0}, Vector{100, 100}, Vector{0, -1},
-                          FIELD);
-    EXPECT_EQ(seams.lines,
-              (std::vector<DrawnLine>{{100, 94, 102, 100}, {100, 94, 98, 100}, {98, 100, 102, 100}}));
+    draw_oriented_polygon(nullptr, Polygon{missile.data(), 3, 1, 0, 0, 0}, Vector{100, 100},
+                          Vector{0, -1}, FIELD);
+    EXPECT_EQ(seams.lines, (std::vector<DrawnLine>{
+                               {100, 94, 102, 100}, {100, 94, 98, 100}, {98, 100, 102, 100}}));
     reset_seams();
     draw_wrapped_segment(nullptr, Segment{{790, 300}, {20, 10}}, FIELD);
     EXPECT_EQ(seams.lines, (std::vector<DrawnLine>{{0, 304, 10, 310}, {790, 300, 799, 304}}));
@@ -153,7 +138,8 @@ TEST(Examples, Cracking) {
         Points piece{{-15, -25}, {-15, h}, {15, h}, {15, -25}};
         auto* p = static_cast<Vector*>(std::malloc(sizeof(Vector) * 4));
         std::copy(piece.begin(), piece.end(), p);
-        EXPECT_EQ(new_fragment(&game, parent, Polygon{p, 4, 1, 0, 0, 0}) != nullptr, h == 25.0) << h;
+        EXPECT_EQ(new_fragment(&game, parent, Polygon{p, 4, 1, 0, 0, 0}) != nullptr, h == 25.0)
+            << h;
     }
     EXPECT_EQ(game.active.count, 4u + 1 + 4);
     release_game(&game);
@@ -165,7 +151,8 @@ TEST(Examples, Cracking) {
 TEST(Examples, Rocks) {
     seed_random(1);
     const int32_t first[4] = {random_15bit(), random_15bit(), random_15bit(), random_15bit()};
-    EXPECT_EQ(std::vector<int32_t>(first, first + 4), (std::vector<int32_t>{16838, 5758, 10113, 17515}));
+    EXPECT_EQ(std::vector<int32_t>(first, first + 4),
+              (std::vector<int32_t>{16838, 5758, 10113, 17515}));
     init_rock_generator();
     const uint16_t zero = 0;
     replay_random(&zero, 1);

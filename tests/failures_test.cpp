@@ -20,9 +20,6 @@
 
 namespace {
 
-using Points = std::vector<Vector>;
-constexpr Vector FIELD{800, 600};
-
 const Points BOX{{-40, -30}, {-40, 30}, {40, 30}, {40, -30}};
 const Points THIN{{-50, -5}, {-50, 5}, {50, 5}, {50, -5}}; // both halves shatter
 
@@ -35,8 +32,8 @@ std::string crack(const Points& outline, Vector from, Vector heading, int skip, 
     auto* rock = static_cast<Sprite*>(std::malloc(sizeof(Sprite)));
     auto* v = static_cast<Vector*>(std::malloc(sizeof(Vector) * outline.size()));
     std::copy(outline.begin(), outline.end(), v);
-    init_sprite(rock, 300, 300, Polygon{v, static_cast<uint32_t>(outline.size()), 1, 0, 0, 0}, ROCK_DENSITY,
-                200, 200, 200);
+    init_sprite(rock, 300, 300, Polygon{v, static_cast<uint32_t>(outline.size()), 1, 0, 0, 0},
+                ROCK_DENSITY, 200, 200, 200);
     rock->kind = KIND_ROCK;
     rock->storage = STORAGE_HEAP_ROCK;
     activate_sprite(&game, rock);
@@ -103,8 +100,8 @@ std::string split(int skip, int count, int32_t b) {
     Points square{{0, 0}, {0, 4}, {4, 4}, {4, 0}}, chain{{0, 1}, {b == 3 ? 4.0 : 0.0, 3}};
     Polygon pieces[2];
     fail_malloc_after(skip, count);
-    const int r = split_polygon(Polygon{square.data(), 4, 1, 0, 0, 0}, 1, b, chain.data(), 2, &pieces[0],
-                                &pieces[1]);
+    const int r = split_polygon(Polygon{square.data(), 4, 1, 0, 0, 0}, 1, b, chain.data(), 2,
+                                &pieces[0], &pieces[1]);
     return std::to_string(r) + (pieces[0].vertices == nullptr && pieces[1].vertices == nullptr
                                     ? ", no pieces"
                                     : ", pieces");
@@ -171,7 +168,8 @@ std::string degenerate() {
 // longer than the segment, nor shorter than none.
 std::string tall_fields() {
     reset_seams();
-    draw_wrapped_segment(nullptr, Segment{{0, 1e-306}, {799.9999, 0x1.33p-12}}, {800, 2576980377600});
+    draw_wrapped_segment(nullptr, Segment{{0, 1e-306}, {799.9999, 0x1.33p-12}},
+                         {800, 2576980377600});
     draw_wrapped_segment(nullptr, Segment{{0, 1e-229}, {39.99349346504277, 0x1.336e2eb1c2d88p-12}},
                          {3.126953125, 352321536000});
     std::string lines;
@@ -227,7 +225,8 @@ TEST(Failures, EachPrintsItsLineAndLeavesNothingBehind) {
         {"its second record", [&] { return crack(THIN, above, south, 5); }, "4 listed, rock dead",
          no_record},
         {"its second ring", [&] { return crack(THIN, above, south, 7); }, "4 listed, rock dead"},
-        {"degenerate outlines and masses", degenerate, "4 finite, inverses 0.000000 0.000000 0.000000"},
+        {"degenerate outlines and masses", degenerate,
+         "4 finite, inverses 0.000000 0.000000 0.000000"},
         {"tall fields", tall_fields, " 0-799 0-3 0-3 0-3 0-3 0-3 0-3 0-3 0-3 3-3"},
     };
     for (const Failure& row : rows) {

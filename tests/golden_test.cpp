@@ -80,9 +80,9 @@ void script(const GoldenGame& game) {
         return (state >> 8) % n;
     };
     const SDL_Keycode keys[] = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT, SDLK_SPACE, 'a'};
-    const int buttons[] = {SDL_CONTROLLER_BUTTON_DPAD_UP, SDL_CONTROLLER_BUTTON_DPAD_DOWN,
+    const int buttons[] = {SDL_CONTROLLER_BUTTON_DPAD_UP,   SDL_CONTROLLER_BUTTON_DPAD_DOWN,
                            SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT,
-                           SDL_CONTROLLER_BUTTON_A, SDL_CONTROLLER_BUTTON_START,
+                           SDL_CONTROLLER_BUTTON_A,         SDL_CONTROLLER_BUTTON_START,
                            SDL_CONTROLLER_BUTTON_B};
     const int leans[] = {-32768, -16385, -16384, 0, 16384, 16385, 32767};
     bool held[6] = {};

@@ -57,8 +57,8 @@ void text(std::string* s, const Sprite& p) {
     for (const Vector v : {p.position, p.orientation, p.velocity, p.acceleration}) {
         text(s, v);
     }
-    for (const double v : {p.angular_velocity, p.polygon.radius, p.polygon.area, p.mass,
-                           p.moment, p.inverse_mass, p.inverse_moment}) {
+    for (const double v : {p.angular_velocity, p.polygon.radius, p.polygon.area, p.mass, p.moment,
+                           p.inverse_mass, p.inverse_moment}) {
         text(s, v);
     }
     text(s, p.polygon);
@@ -77,7 +77,6 @@ template <class... T> void probe(const char* name, const T&... values) {
 
 template <class T, size_t N> T pick(const T (&set)[N]) { return set[rng() % N]; }
 
-constexpr Vector FIELD{800, 600};
 const double SMALL[] = {-2, -1, 0, 1, 2, 3, 4, 0.5, 2.25, 0.0001, 0.00005, 0.00009, 0.0004};
 const double GRID[] = {-2, 0, 1, 3, 4, 0.5, 2.25};
 const Vector HEADINGS[] = {{1, 0}, {0, 1}, {0, -1}, {-1, 0}, {0.6, 0.8}, {0.8, -0.6}, {2, 0}};
@@ -122,8 +121,8 @@ void geometry() {
         const int32_t first = segment_first_intersects_polygon_at(p, s, &point);
         const uint32_t met = line_intersects_polygon_at(p, s, t, e, 3);
         line_intersects_polygon_at(p, s, &t1, &e1, 1);
-        probe("search", p, s, first, point, met, t[0], t[1], t[2], t[3], e[0], e[1], e[2], e[3],
-              t1, e1, point_strictly_inside(p, at), at, polygon_is_sound(p));
+        probe("search", p, s, first, point, met, t[0], t[1], t[2], t[3], e[0], e[1], e[2], e[3], t1,
+              e1, point_strictly_inside(p, at), at, polygon_is_sound(p));
         Vector c{-7, -7};
         init_polygon(&p, &c);
         probe("polygon", p, c, p.area, p.second_moment, p.radius, p.closed);
@@ -158,18 +157,25 @@ void geometry() {
 }
 
 void motion() {
-    const double X[] = {-1700, -0.5, 0, 0.00005, 0.0001, 0.00015, 5, 60, 99.9999, 100, 399.9999,
-                        400, 400.0001, 599.99995, 600, 799.9999, 799.99995, 800, 800.0001, 2500,
-                        1e13, INFINITY, NAN};
-    const double S[] = {50, 100, 600, 800, 0.0002, std::nextafter(0.0002, 1), 0.0002 + 1e-13,
-                        0.0002 + 0.99995e-10, 0.0002 + 1.0001e-10};
+    const double X[] = {-1700,     -0.5, 0,        0.00005, 0.0001,   0.00015,   5,   60,
+                        99.9999,   100,  399.9999, 400,     400.0001, 599.99995, 600, 799.9999,
+                        799.99995, 800,  800.0001, 2500,    1e13,     INFINITY,  NAN};
+    const double S[] = {50,
+                        100,
+                        600,
+                        800,
+                        0.0002,
+                        std::nextafter(0.0002, 1),
+                        0.0002 + 1e-13,
+                        0.0002 + 0.99995e-10,
+                        0.0002 + 1.0001e-10};
     for (const double x : X) {
         for (const double size : S) {
             probe("wrap", x, size, wrap_coordinate(x, size));
         }
     }
-    const double P[] = {0, 5, 10, 100, 110, 120, 130, 150, 400, 400.02, 500, 500.02, 590, 600,
-                        770, 790, 795, 799.9999};
+    const double P[] = {0,      5,   10,     100, 110, 120, 130, 150, 400,
+                        400.02, 500, 500.02, 590, 600, 770, 790, 795, 799.9999};
     const double R[] = {0, 5, 10, 20, 30, 30.001};
     for (int i = 0; i < 3000; ++i) {
         Sprite a{}, b{};
@@ -181,8 +187,8 @@ void motion() {
         a.angular_velocity = pick(SMALL);
         const Vector at{pick(P), pick(P)};
         probe("torus", a.position, b.position, a.polygon.radius, b.polygon.radius,
-              torus_displacement(a.position, b.position, FIELD),
-              sprite_bounds_overlap(a, b, FIELD), linear_velocity(a, at, FIELD));
+              torus_displacement(a.position, b.position, FIELD), sprite_bounds_overlap(a, b, FIELD),
+              linear_velocity(a, at, FIELD));
         shift_sprite_away_from(a, &b, FIELD);
         probe("push", b.position);
     }
@@ -193,8 +199,9 @@ void motion() {
     for (int i = 0; i < 3000; ++i) {
         const double h = pick(H), k = pick(H);
         std::vector<Vector> sa = {{h, h}, {h, -h}, {-h, -h}, {-h, h}};
-        std::vector<Vector> sb = i % 3 == 0 ? std::vector<Vector>{{10, 0}, {-5, -8}, {-5, 8}}
-                                            : std::vector<Vector>{{k, k}, {k, -k}, {-k, -k}, {-k, k}};
+        std::vector<Vector> sb = i % 3 == 0
+                                     ? std::vector<Vector>{{10, 0}, {-5, -8}, {-5, 8}}
+                                     : std::vector<Vector>{{k, k}, {k, -k}, {-k, -k}, {-k, k}};
         Sprite a = body(sa, {pick(Q), pick(Q)}), b = body(sb, {pick(Q), pick(Q)});
         a.orientation = pick(TURNS);
         b.orientation = pick(TURNS);
@@ -232,11 +239,11 @@ void motion() {
 }
 
 void drawing() {
-    const double DX[] = {-1e6 - 10, -1e6, -1000, -224.1, -20, 0, 0.0001, 5, 100, 780, 785, 790,
-                         799.9999, 800, 810, 1590, 800 + 1e6, NAN};
+    const double DX[] = {-1e6 - 10, -1e6, -1000, -224.1,   -20, 0,   0.0001, 5,         100,
+                         780,       785,  790,   799.9999, 800, 810, 1590,   800 + 1e6, NAN};
     const double DY[] = {0, 1e-306, 0.0001, 100, 300, 590, 599.9999, 600, 600 + 1e6 + 10, 5e5};
-    const double DD[] = {0, 0.0001, 10, -10, 20, -20, 40, 250, 799.9999, 1024.1, 2000, -5, 1e6,
-                         INFINITY};
+    const double DD[] = {0,   0.0001,   10,     -10,  20, -20, 40,
+                         250, 799.9999, 1024.1, 2000, -5, 1e6, INFINITY};
     const Vector FIELDS[] = {FIELD,
                              FIELD,
                              FIELD,
@@ -361,7 +368,8 @@ void cracks() {
         }
         replay_random(draws, 17);
         Sprite missile{};
-        missile.position = vector_add(r->position, vector_rotate({pick(A), pick(B)}, r->orientation));
+        missile.position =
+            vector_add(r->position, vector_rotate({pick(A), pick(B)}, r->orientation));
         missile.orientation = vector_rotate(pick(U), r->orientation);
         testing::internal::CaptureStderr();
         crack_rock(&game, r, missile);

@@ -12,23 +12,9 @@
 #include <vector>
 
 #include "rock.h"
+#include "seams.h"
 
 namespace {
-
-using Points = std::vector<Vector>;
-constexpr Vector FIELD{800, 600};
-
-// A sprite with the (centred) outline, kept for the test's life.
-Sprite body(const Points& outline, double x, double y) {
-    static std::vector<Points> kept; // moving a vector keeps its elements in place
-    kept.push_back(outline);
-    Sprite s{};
-    init_sprite(&s, x, y, Polygon{kept.back().data(), static_cast<uint32_t>(outline.size()), 1, 0, 0, 0},
-                1, 200, 200, 200);
-    return s;
-}
-
-Points square(double h) { return {{h, h}, {h, -h}, {-h, -h}, {-h, h}}; }
 
 // The contact test as a straight reading of its formulas: every side of a
 // against every side of b, each side placed where it is used.

@@ -18,6 +18,18 @@ SDL_Event key_event(Uint32 type, SDL_Keycode key) {
     return event;
 }
 
+Points square(double h) { return {{h, h}, {h, -h}, {-h, -h}, {-h, h}}; }
+
+Sprite body(const Points& outline, double x, double y) {
+    static std::vector<Points> kept; // moving a vector keeps its elements in place
+    kept.push_back(outline);
+    Sprite s{};
+    init_sprite(&s, x, y,
+                Polygon{kept.back().data(), static_cast<uint32_t>(outline.size()), 1, 0, 0, 0}, 1,
+                200, 200, 200);
+    return s;
+}
+
 // One call into the log: its name and its arguments.
 template <typename... Values> static void record(const char* call, Values... values) {
     std::string entry = call;

@@ -6,6 +6,8 @@
 
 #include <SDL.h>
 
+#include "sprite.h"
+
 #include <cstddef>
 #include <deque>
 #include <ostream>
@@ -58,3 +60,14 @@ void reset_seams();
 void fail_malloc_after(int skip, int count = 1);
 
 SDL_Event key_event(Uint32 type, SDL_Keycode key);
+
+// Bodies for the tests.
+using Points = std::vector<Vector>;
+constexpr Vector FIELD{800, 600};
+
+// The square of half side h, listed with the game's winding.
+Points square(double h);
+
+// A sprite of no kind with the outline (centred in place) at (x, y), density 1;
+// the outline is kept for the test's life.
+Sprite body(const Points& outline, double x, double y);
