@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -26,9 +27,15 @@ const Points THIN{{-50, -5}, {-50, 5}, {50, 5}, {50, -5}}; // both halves shatte
 // A rock of the outline at (300, 300) cracked by a missile from `from` (in the
 // rock's frame) heading along +x or +y, with every draw 16384 (steps of 0.375
 // of the radius, bent by 0.125): what is listed behind the ship and the rock.
-std::string crack(const Points& outline, Vector from, Vector heading, int skip, int count = 1) {
+// With room left, the list is filled up to that many free slots first.
+std::string crack(const Points& outline, Vector from, Vector heading, int skip, int count = 1,
+                  uint32_t room = GAME_CAPACITY) {
+    static Sprite filler{};
     Game game{};
     init_game(&game, 800, 600, 0);
+    while (game.active.count + 1 + room < GAME_CAPACITY) {
+        activate_sprite(&game, &filler);
+    }
     auto* rock = static_cast<Sprite*>(std::malloc(sizeof(Sprite)));
     auto* v = static_cast<Vector*>(std::malloc(sizeof(Vector) * outline.size()));
     std::copy(outline.begin(), outline.end(), v);
@@ -46,7 +53,9 @@ std::string crack(const Points& outline, Vector from, Vector heading, int skip, 
     crack_rock(&game, rock, missile);
     fail_malloc_after(-1);
     replay_random(nullptr, 0);
-    const std::string left = std::to_string(game.active.count - 2) + " listed, rock " +
+    const uint32_t fillers = static_cast<uint32_t>(
+        std::count(active_sprites(game), active_sprites(game) + game.active.count, &filler));
+    const std::string left = std::to_string(game.active.count - 2 - fillers) + " listed, rock " +
                              (rock->kind == KIND_DEAD ? "dead" : "whole");
     release_game(&game);
     return left;
@@ -115,6 +124,19 @@ std::string missile() {
     std::free(m);
     return std::string(m != nullptr ? "fired" : "none") + ", cool-down " +
            std::to_string(ship.fire_cooldown_ms);
+}
+
+// A piece without vertices makes no fragments and is given back all the same.
+std::string empty_piece() {
+    Game game{};
+    init_game(&game, 800, 600, 0);
+    auto* piece = static_cast<Sprite*>(std::malloc(sizeof(Sprite)));
+    *piece = Sprite{};
+    piece->storage = STORAGE_HEAP_ROCK;
+    shatter_rock(&game, piece);
+    const std::string left = std::to_string(game.active.count - 1) + " listed";
+    release_game(&game);
+    return left;
 }
 
 // A full list takes nothing more, and a shot then is lost while the cool-down
@@ -225,6 +247,13 @@ TEST(Failures, EachPrintsItsLineAndLeavesNothingBehind) {
         {"its second record", [&] { return crack(THIN, above, south, 5); }, "4 listed, rock dead",
          no_record},
         {"its second ring", [&] { return crack(THIN, above, south, 7); }, "4 listed, rock dead"},
+        {"a shattering, whole", [&] { return crack(THIN, above, south, -1); },
+         "8 listed, rock dead"},
+        {"a second piece finding the list full", [&] { return crack(BOX, left, east, -1, 1, 1); },
+         "1 listed, rock dead"},
+        {"a shattering finding the list full", [&] { return crack(THIN, above, south, -1, 1, 0); },
+         "0 listed, rock dead"},
+        {"a piece without vertices", empty_piece, "0 listed"},
         {"degenerate outlines and masses", degenerate,
          "4 finite, inverses 0.000000 0.000000 0.000000"},
         {"tall fields", tall_fields, " 0-799 0-3 0-3 0-3 0-3 0-3 0-3 0-3 0-3 3-3"},

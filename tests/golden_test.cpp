@@ -196,6 +196,9 @@ TEST_P(Golden, ReplaysFrameForFrame) {
     for (uint32_t i = 0; i < recording.frames.size(); ++i) {
         replay_frame(&game, recording, i);
         ASSERT_EQ(hash_game(game), recording.frames[i].hash) << "frame " << i + 1;
+        // Only what is listed holds memory: both slabs, and at most a record and
+        // a vertex array for each listed sprite.
+        ASSERT_LE(seams.blocks, 2 + 2 * static_cast<long>(game.active.count)) << "frame " << i + 1;
         if (i % 10 == 0) {
             seams.frame_draws.clear();
             draw_game(nullptr, game);
@@ -206,6 +209,7 @@ TEST_P(Golden, ReplaysFrameForFrame) {
     EXPECT_TRUE(recording.ended);
     EXPECT_EQ(game.quit, 1);
     release_game(&game);
+    EXPECT_EQ(seams.blocks, 0) << "heap blocks not given back";
 }
 
 TEST_P(Golden, PlaysAsRecorded) {

@@ -359,8 +359,12 @@ void cracks() {
         r->storage = STORAGE_HEAP_ROCK;
         r->position = Vector{300, 300};
         r->orientation = pick(HEADINGS);
-        r->polygon.radius *= i % 7 == 0 ? 0 : 1;
+        r->polygon.radius *= i % 7 == 0   ? 0
+                             : i % 7 == 1 ? 0.1
+                                          : 1; // steps that go nowhere, or stay inside
         r->angular_velocity = pick(SMALL);
+        r->velocity = Vector{pick(SMALL), pick(SMALL)};
+        r->acceleration = Vector{pick(SMALL), pick(SMALL)};
         activate_sprite(&game, r);
         uint16_t draws[17];
         for (uint16_t& d : draws) {
