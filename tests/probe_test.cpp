@@ -19,6 +19,8 @@
 #include <random>
 #include <sstream>
 
+#include <zlib.h>
+
 #include "draw.h"
 #include "rock.h"
 #include "seams.h"
@@ -63,6 +65,7 @@ void text(std::string* s, const Sprite& p) {
     }
     text(s, p.polygon);
 }
+void text(std::string* s, const std::string& t) { *s += " " + t; }
 void text(std::string* s, const std::vector<DrawnLine>& lines) {
     for (const DrawnLine& l : lines) {
         *s += " " + std::to_string(l.x1) + "," + std::to_string(l.y1) + "," + std::to_string(l.x2) +
@@ -387,6 +390,105 @@ void cracks() {
     replay_random(nullptr, 0);
 }
 
+// The line's body with its check, as the recorder ends every line.
+std::string checked(const std::string& body) {
+    char check[16];
+    std::snprintf(
+        check, sizeof check, " *%08lx\n",
+        crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
+    return body + check;
+}
+
+// Files put together from header, frame and end lines that are right, or just
+// wrong at a boundary of what the reader accepts, each line with its check (or
+// now and then a wrong one): the reader's verdict and message, or the text of
+// what it read.
+void readings() {
+    const std::string H = "0123456789abcdef";
+    const std::string version = "brelkor-recording 2", game = "game 0.1", seed = "seed 4294967295",
+                      rocks = "rocks 99", field = "field 800 600";
+    const std::string VERSIONS[] = {version,
+                                    "brelkor-recording 1",
+                                    "brelkor-recording 0",
+                                    "brelkor-recording 3",
+                                    "brelkor-recording 02",
+                                    "brelkor-recording  2",
+                                    "brelkor-recording",
+                                    "Brelkor 2"};
+    const std::string GAMES[] = {game,
+                                 "game " + std::string(32, 'v'),
+                                 "game " + std::string(33, 'v'),
+                                 "game \x7f",
+                                 "game",
+                                 "game 0.1 x",
+                                 "game \x80x"};
+    const std::string SEEDS[] = {seed,      "seed 0", "seed 4294967296", "seed 01",
+                                 "seed -1", "seed",   "seed 1 2"};
+    const std::string ROCKS[] = {rocks, "rocks 0", "rocks 100", "rocks -1", "rocks x"};
+    const std::string FIELDS[] = {field, "field 800 601", "field 801 600", "field 800",
+                                  "field 800 600 1"};
+    const std::string EVENTS[] = {"",
+                                  " down:Up",
+                                  " down:97",
+                                  " down:0",
+                                  " repeat:Space",
+                                  " up:Escape",
+                                  " quit",
+                                  " pad-down:A",
+                                  " pad-up:Start",
+                                  " pad-down:B",
+                                  " stick-x:-32768",
+                                  " stick-y:32767",
+                                  " stick-x:32768",
+                                  " stick-y:-0",
+                                  " pad-removed",
+                                  " down:2147483647",
+                                  " down:2147483648",
+                                  " down:-1",
+                                  " down:Up ",
+                                  "  down:Up",
+                                  " jump:1",
+                                  " down:",
+                                  " pad-down:DpadLeft",
+                                  " down:P down:P",
+                                  " down:Escape",
+                                  " stick-x:-32769",
+                                  " down:" + std::string(50, 'k')};
+    const std::string MS[] = {"0", "33", "4294967295", "4294967296", "033", "-1", ""};
+    const std::string HASHES[] = {H, "0123456789ABCDEF", H.substr(1), H + "0", "0123456789abcdeg"};
+    for (int i = 0; i < 4000; ++i) {
+        // Each part right (the first of its set), or now and then any of the set.
+        auto one = [&](const auto& set) { return rng() % 12 != 0 ? set[0] : pick(set); };
+        std::string text;
+        for (const std::string& line :
+             {one(VERSIONS), one(GAMES), one(SEEDS), one(ROCKS), one(FIELDS)}) {
+            text += checked(line);
+        }
+        const uint32_t frames = rng() % 6;
+        std::string hash = H;
+        for (uint32_t f = 1; f <= frames; ++f) {
+            hash = one(HASHES);
+            const uint32_t number = f + (rng() % 10 == 0 ? 1 : 0);
+            text += checked("frame " + std::to_string(number) + " " + one(MS) + " " + hash +
+                            (rng() % 2 == 0 ? pick(EVENTS) : ""));
+        }
+        const uint32_t end = rng() % 5;
+        if (end < 3) {
+            text +=
+                checked("end " + std::to_string(frames + (end == 1)) + " " + (end == 2 ? H : hash));
+        }
+        if (rng() % 8 == 0) {
+            const size_t at = rng() % text.size();
+            text[at] = static_cast<char>(text[at] ^ (rng() % 2 == 0 ? 0x01 : 0x80));
+        }
+        Recording recording;
+        std::string error;
+        const int read = parse_recording(text, "f", &recording, &error);
+        probe(read ? recording_text(recording).c_str() : "refused", error, recording.frames.size(),
+              recording.events.size());
+    }
+}
+
 std::string golden_path() { return std::string(GOLDEN_DIR) + "/probes.txt"; }
 
 uint64_t hash_of(const std::string& s) {
@@ -408,6 +510,7 @@ TEST(Probes, GiveWhatTheyGave) {
     ship_and_missiles();
     rocks();
     cracks();
+    readings();
     reset_seams();
     // One hash for every four probes keeps the file small.
     constexpr size_t GROUP = 4;
