@@ -166,3 +166,31 @@ TEST_F(RecordTest, HashOfAStateSetByHandIsTheDocumentedOne) {
     EXPECT_EQ(hash_game(game), 0x7d036349c4c8f53eu);
     game.active.count = 1; // the hand-made sprites are not the game's to give back
 }
+
+// The standard golden game replayed without a window: every frame, the steps
+// that ran and the end's hash; with two frames' hashes changed, the first of
+// them is the one reported, once.
+TEST_F(RecordTest, HeadlessReplayCountsStepsAndFindsTheFirstWrongFrame) {
+    Recording recording;
+    std::string error;
+    ASSERT_EQ(read_recording(GOLDEN_DIR "/standard.brec", &recording, &error), 1) << error;
+    ASSERT_EQ(start_replay(&game, recording), 1);
+    ReplayOutcome outcome = replay_headless(&game, recording, nullptr);
+    EXPECT_EQ(std::tuple(outcome.frames, outcome.steps, outcome.first_wrong, outcome.final_hash),
+              std::tuple(3001u, uint64_t{5293}, 0u, recording.frames.back().hash));
+    release_game(&game);
+    game = Game{};
+    const uint64_t third = recording.frames[2].hash;
+    recording.frames[2].hash ^= 1;
+    recording.frames[5].hash ^= 1;
+    ASSERT_EQ(start_replay(&game, recording), 1);
+    testing::internal::CaptureStderr();
+    outcome = replay_headless(&game, recording, "x");
+    char line[120];
+    std::snprintf(line, sizeof line,
+                  "brelkor: x: frame 3 went otherwise: recorded hash %016llx, replayed %016llx\n",
+                  static_cast<unsigned long long>(third ^ 1),
+                  static_cast<unsigned long long>(third));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), line);
+    EXPECT_EQ(std::tuple(outcome.frames, outcome.first_wrong), std::tuple(3001u, 3u));
+}
