@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "draw.h"
@@ -43,6 +44,17 @@ TEST(Examples, MassProperties) {
         EXPECT_EQ(std::tuple(p.area, c.x, c.y, p.second_moment, p.radius),
                   std::tuple(area, centroid.x, centroid.y, second_moment, radius));
     }
+}
+
+// A sprite made from junk starts dead, kept, at rest, heading along +x.
+TEST(Examples, NewSpriteStartsAtRest) {
+    Sprite s;
+    std::memset(static_cast<void*>(&s), 0x5a, sizeof s);
+    Points outline = square(10);
+    init_sprite(&s, 1, 2, Polygon{outline.data(), 4, 1, 0, 0, 0}, 1, 3, 4, 5);
+    EXPECT_EQ(std::tuple(s.kind, s.storage, s.velocity.x, s.velocity.y, s.acceleration.x,
+                         s.acceleration.y, s.orientation.x, s.orientation.y, s.angular_velocity),
+              std::tuple(KIND_DEAD, STORAGE_KEPT, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0));
 }
 
 // Wrapping by the period (the field less its two margins); a push along the

@@ -76,16 +76,22 @@ std::string slab(uint32_t size, uint32_t capacity, int skip) {
     fail_malloc_after(skip);
     const int ready = init_slab(&s, size, capacity);
     const bool kept = s.items == &s && s.item_size == 7 && s.count == 3 && s.capacity == 9;
+    std::string left = std::to_string(ready) + (kept ? " untouched" : " set");
     if (ready) {
         release_slab(&s);
+        left += s.items == nullptr && s.count == 0 && s.capacity == 0 ? ", released" : ", kept";
     }
-    return std::to_string(ready) + (kept ? " untouched" : " set");
+    return left;
 }
 
 std::string rocks(int skip) {
     auto* made = static_cast<Sprite*>(std::malloc(3 * sizeof(Sprite)));
+    std::memset(rock_points, 0, sizeof rock_points); // the directions are filled first
     fail_malloc_after(skip);
     Sprite* result = generate_rocks(made, 3, FIELD, 1, 2, 3);
+    if (result != nullptr && (rock_points[4].y != -1 || made[2].kind != KIND_ROCK)) {
+        return "made wrong";
+    }
     if (result != nullptr) {
         for (int i = 0; i < 3; ++i) {
             std::free(made[i].polygon.vertices);
@@ -107,7 +113,8 @@ std::string rock_in_place() {
 
 std::string split(int skip, int count, int32_t b) {
     Points square{{0, 0}, {0, 4}, {4, 4}, {4, 0}}, chain{{0, 1}, {b == 3 ? 4.0 : 0.0, 3}};
-    Polygon pieces[2];
+    Polygon pieces[2]{{square.data(), 0, 0, 0, 0, 0},
+                      {square.data(), 0, 0, 0, 0, 0}}; // unset shows
     fail_malloc_after(skip, count);
     const int r = split_polygon(Polygon{square.data(), 4, 1, 0, 0, 0}, 1, b, chain.data(), 2,
                                 &pieces[0], &pieces[1]);
@@ -223,6 +230,8 @@ TEST(Failures, EachPrintsItsLineAndLeavesNothingBehind) {
         {"a slab beyond 32 bits", [] { return slab(0x10000, 0x10000, -1); }, "0 untouched"},
         {"a slab of no size", [] { return slab(0, 100, -1); }, "0 untouched"},
         {"a rock's outline", rock_in_place, "none, untouched"},
+        {"three rocks", [] { return rocks(-1); }, "made"},
+        {"a slab set up and released", [] { return slab(4, 2, -1); }, "1 set, released"},
         {"the first rock of three", [] { return rocks(0); }, "none"},
         {"the second rock of three", [] { return rocks(2); }, "none"},
         {"a missile", missile, "none, cool-down 0"},

@@ -92,8 +92,9 @@ std::vector<Vector> outline(uint32_t n, double scale = 1) {
     }
     return points;
 }
+// The derived fields start as junk, so that one left unset shows.
 Polygon polygon_of(std::vector<Vector>& p) {
-    return Polygon{p.data(), static_cast<uint32_t>(p.size()), 1, 0, 0, 0};
+    return Polygon{p.data(), static_cast<uint32_t>(p.size()), 1, 9, 9, 9};
 }
 // A body with the outline (centred in place) at (x, y).
 Sprite body(std::vector<Vector>& points, Vector at, double density = 1) {
