@@ -144,6 +144,7 @@ TEST(Properties, CutsShareOutTheParent) {
 // Every random rock is sound, centred, weighed by its density, and takes
 // exactly 23 + n draws.
 TEST(Properties, RandomRocksAreSound) {
+    init_rock_generator();
     for (uint32_t seed = 1; seed <= 500; ++seed) {
         seed_random(seed);
         Sprite rock{};
