@@ -59,8 +59,8 @@ void text(std::string* s, const Sprite& p) {
     for (const Vector v : {p.position, p.orientation, p.velocity, p.acceleration}) {
         text(s, v);
     }
-    for (const double v : {p.angular_velocity, p.polygon.radius, p.polygon.area, p.mass, p.moment,
-                           p.inverse_mass, p.inverse_moment}) {
+    for (const double v : {p.angular_velocity, p.polygon.radius, p.polygon.area, p.density, p.mass,
+                           p.moment, p.inverse_mass, p.inverse_moment}) {
         text(s, v);
     }
     text(s, p.polygon);

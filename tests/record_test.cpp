@@ -194,3 +194,16 @@ TEST_F(RecordTest, HeadlessReplayCountsStepsAndFindsTheFirstWrongFrame) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), line);
     EXPECT_EQ(std::tuple(outcome.frames, outcome.first_wrong), std::tuple(3001u, 3u));
 }
+
+// Every kind of recorded event becomes an SDL event that reads back as itself.
+TEST_F(RecordTest, EventsRoundTripThroughSdl) {
+    for (uint8_t kind = EVENT_KEY_DOWN; kind <= EVENT_PAD_REMOVED; ++kind) {
+        const int32_t key = kind == EVENT_QUIT || kind == EVENT_PAD_REMOVED ? 0
+                            : kind >= EVENT_STICK_X                         ? -32768
+                            : kind >= EVENT_PAD_DOWN ? int32_t{SDL_CONTROLLER_BUTTON_A}
+                                                     : int32_t{SDLK_UP};
+        RecordedEvent back{};
+        ASSERT_TRUE(sdl_to_recorded(recorded_to_sdl(RecordedEvent{kind, key}), &back)) << int(kind);
+        EXPECT_EQ(std::tuple(back.kind, back.key), std::tuple(kind, key));
+    }
+}
