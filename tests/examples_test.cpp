@@ -305,3 +305,21 @@ TEST(Examples, DeepStartsSettleAsUnboundedOnes) {
         release_game(&game);
     }
 }
+
+// Segments along an edge of the square (edge 1 runs (0, 0) to (4, 0)) meet it
+// where they first touch the shared stretch, whatever their length; one
+// refused along edge 1 meets edge 2 at its start.
+TEST(Examples, SegmentsAlongAnEdge) {
+    Points square{{0, 0}, {4, 0}, {4, 4}, {0, 4}};
+    const Polygon p{square.data(), 4, 1, 0, 0, 0};
+    const std::tuple<Segment, int32_t, double> cases[] = {
+        {{{-2, 0}, {4, 0}}, 1, 0}, {{{1, 0}, {2, 0}}, 1, 1},  {{{3, 0}, {-2, 0}}, 1, 3},
+        {{{6, 0}, {-8, 0}}, 2, 4}, {{{-2, 0}, {8, 0}}, 1, 0},
+    };
+    for (const auto& [segment, edge, x] : cases) {
+        Vector point{-7, -7};
+        EXPECT_EQ(segment_first_intersects_polygon_at(p, segment, &point), edge)
+            << segment.origin.x;
+        EXPECT_EQ(std::tuple(point.x, point.y), std::tuple(x, 0.0)) << segment.origin.x;
+    }
+}
