@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -152,8 +153,10 @@ void geometry() {
         const auto a = static_cast<int32_t>(rng() % (p.count + 2)) - 1;
         const auto b = static_cast<int32_t>(rng() % (p.count + 2)) - 1;
         Polygon pieces[2]{{nullptr, 7, 0, 0, 0, 0}, {nullptr, 7, 0, 0, 0, 0}};
+        fail_malloc_after(i % 9 == 8 ? i / 9 % 3 : -1, 1 + i % 2); // now and then no memory
         const int r = split_polygon(p, a, b, chain.data(), static_cast<uint32_t>(chain.size()),
                                     &pieces[0], &pieces[1]);
+        fail_malloc_after(-1);
         probe("split", p, a, b, r, pieces[0], pieces[1], polygon_of(chain));
         std::free(pieces[0].vertices);
         std::free(pieces[1].vertices);
@@ -369,6 +372,11 @@ void cracks() {
         r->angular_velocity = pick(SMALL);
         r->velocity = Vector{pick(SMALL), pick(SMALL)};
         r->acceleration = Vector{pick(SMALL), pick(SMALL)};
+        static Sprite filler{}; // now and then the list is left with room for 1 or 0
+        const uint32_t fillers = i % 13 == 12 ? GAME_CAPACITY - 3 + i / 13 % 2 : 0;
+        for (uint32_t k = 0; k < fillers; ++k) {
+            activate_sprite(&game, &filler);
+        }
         activate_sprite(&game, r);
         uint16_t draws[17];
         for (uint16_t& d : draws) {
@@ -380,13 +388,19 @@ void cracks() {
             vector_add(r->position, vector_rotate({pick(A), pick(B)}, r->orientation));
         missile.orientation = vector_rotate(pick(U), r->orientation);
         testing::internal::CaptureStderr();
+        // Now and then a heap request fails, or two in a row: "failed to split
+        // polygon." when a cut finds no memory, "failed to allocate rock
+        // fragment." when a piece finds none.
+        fail_malloc_after(i % 6 == 5 ? i / 6 % 12 : -1, 1 + i % 2);
         crack_rock(&game, r, missile);
+        fail_malloc_after(-1);
         probe(testing::internal::GetCapturedStderr().c_str(), missile.position, missile.orientation,
               random_15bit());
-        for (uint32_t k = 1; k < game.active.count; ++k) {
+        for (uint32_t k = 1 + fillers; k < game.active.count; ++k) {
             probe("piece", *active_sprites(game)[k]);
         }
         release_game(&game);
+        EXPECT_EQ(seams.blocks, 0) << "crack " << i << ": heap blocks not given back";
     }
     replay_random(nullptr, 0);
 }
@@ -490,6 +504,203 @@ void readings() {
     }
 }
 
+// The heap failing: each case runs with its request `skip` (from 0) failing,
+// and `count` in all, for every request it makes (-1: none fails). What it
+// reports and what it prints ("failed to split polygon." when a cut finds no
+// memory, "failed to allocate rock fragment." when a piece finds none) are
+// probed; every block it took must be back by its end.
+template <class Run> void failing(const char* name, int skip, int count, Run run) {
+    reset_seams();
+    testing::internal::CaptureStderr();
+    const std::string left = run(skip, count);
+    fail_malloc_after(-1);
+    probe(name, skip, count, left, testing::internal::GetCapturedStderr());
+    EXPECT_EQ(seams.blocks, 0) << name << " with request " << skip << " failing";
+}
+
+void failures() {
+    for (int skip = -1; skip < 12; ++skip) {
+        for (int count = 1; count <= 2; ++count) {
+            failing("start", skip, count, [](int k, int n) {
+                Game game{};
+                fail_malloc_after(k, n);
+                std::string left = std::to_string(init_game(&game, 800, 600, 4));
+                fail_malloc_after(-1);
+                text(&left, game.active.count);
+                release_game(&game);
+                return left;
+            });
+            failing("rocks", skip, count, [](int k, int n) {
+                auto* made = static_cast<Sprite*>(std::malloc(3 * sizeof(Sprite)));
+                std::memset(rock_points, 0, sizeof rock_points); // the directions come first
+                fail_malloc_after(k, n);
+                const bool ready = generate_rocks(made, 3, FIELD, 1, 2, 3) != nullptr;
+                fail_malloc_after(-1);
+                std::string left = std::to_string(ready);
+                text(&left, rock_points[4]);
+                for (int i = 0; i < 3 && ready; ++i) {
+                    text(&left, made[i]);
+                    std::free(made[i].polygon.vertices);
+                }
+                if (ready) { // a failed call gives the array back itself
+                    std::free(made);
+                }
+                return left;
+            });
+        }
+    }
+    failing("hundred", -1, 1, [](int, int) {
+        Game game{};
+        std::string left = std::to_string(init_game(&game, 800, 600, 100));
+        text(&left, game.active.count);
+        release_game(&game);
+        return left;
+    });
+    const std::tuple<uint32_t, uint32_t, int> slabs[] = {{4, 100, 0},
+                                                         {0x10000, 0x10000, -1},
+                                                         {0, 100, -1},
+                                                         {4, 2, -1}}; // beyond 32 bits, of no size
+    for (const auto& [size, capacity, skip] : slabs) {
+        failing("slab", skip, 1, [size, capacity](int k, int n) {
+            Slab s{&s, 7, 3, 9};
+            fail_malloc_after(k, n);
+            std::string left = std::to_string(init_slab(&s, size, capacity));
+            fail_malloc_after(-1);
+            for (int pass = 0; pass < 2; ++pass) {
+                left += s.items == &s ? " untouched" : s.items == nullptr ? " none" : " set";
+                for (const uint32_t v : {s.item_size, s.count, s.capacity}) {
+                    text(&left, v);
+                }
+                if (s.items == &s) {
+                    break;
+                }
+                release_slab(&s);
+            }
+            return left;
+        });
+    }
+    failing("in place", 0, 1, [](int k, int n) {
+        Sprite storage, pattern;
+        std::memset(static_cast<void*>(&storage), 0xab, sizeof storage);
+        std::memset(static_cast<void*>(&pattern), 0xab, sizeof pattern);
+        fail_malloc_after(k, n);
+        return std::to_string(random_rock(&storage, FIELD, 1, 2, 3) != nullptr) +
+               std::to_string(std::memcmp(&storage, &pattern, sizeof storage));
+    });
+    failing("missile", 0, 1, [](int k, int n) {
+        Ship ship{};
+        init_ship(&ship, 400, 300);
+        fail_malloc_after(k, n);
+        Missile* m = fire_missile(&ship);
+        std::free(m);
+        return std::to_string(m != nullptr) + " " + std::to_string(ship.fire_cooldown_ms);
+    });
+    // A piece without vertices makes no fragments and is given back all the same.
+    failing("empty piece", -1, 1, [](int, int) {
+        Game game{};
+        init_game(&game, 800, 600, 0);
+        auto* piece = static_cast<Sprite*>(std::malloc(sizeof(Sprite)));
+        *piece = Sprite{};
+        piece->storage = STORAGE_HEAP_ROCK;
+        shatter_rock(&game, piece);
+        const std::string left = std::to_string(game.active.count);
+        release_game(&game);
+        return left;
+    });
+}
+
+// Inputs no set above meets: outlines so small that 1 / (6 A) overflows, or
+// whose cancelling terms leave a tiny area; masses too small to invert; records
+// made from junk; tall fields whose margin is below the rounding of y; lines at
+// the int range; segments along an edge; a scan; the start from a junk record.
+void corners() {
+    const std::vector<Vector> outlines[] = {
+        {{0, 0}, {0x1p-537, 0}, {0, 0x1p-537}},
+        {{0, 0}, {0x1p-537, 0}, {0, 0x1p-536}},
+        {{0, 0}, {0, 4}, {4, 0}, {4, 4}, {0x1p-1022, 0x1p-1031}},
+        {{7.6414643e-317, 0},
+         {0, 8.1027e-320},
+         {0, 0},
+         {-133762461466624.0, -41255400998277.516},
+         {-41255400998277.516, 1.0387856152602562e-13},
+         {-41255400998277.516, -41255400998277.516},
+         {5.776622002767456e-275, 2.61920051908e-312},
+         {0, 3.49895885972264e-310}},
+        {{72.517070153605943, 37.25828256152991},
+         {-33.919346718933241, 86.758978557382648},
+         {84.559102698350358, 31.657859231952845}},
+        {{0, 0}, {0x1p-512, 0}, {0, 0x1p-512}},
+        {{0, 0}, {0, 4}, {4, NAN}},
+    };
+    for (std::vector<Vector> points : outlines) {
+        for (const double density : {1.0, 0x1p-1032, 0.0}) {
+            std::vector<Vector> copy = points;
+            Polygon p = polygon_of(copy);
+            Vector c{-7, -7};
+            init_polygon(&p, &c);
+            probe("corner", p, c, p.area, p.second_moment, polygon_is_sound(p));
+            Sprite s;
+            std::memset(static_cast<void*>(&s), 0x5a, sizeof s);
+            init_sprite(&s, 1, 2, polygon_of(points), density, 3, 4, 5);
+            probe("junk", s, s.storage, s.color.r, s.color.g, s.color.b);
+        }
+    }
+    probe("no outline", polygon_is_sound(Polygon{nullptr, 3, 1, 0, 0, 0}));
+    Ship ship;
+    std::memset(static_cast<void*>(&ship), 0x5a, sizeof ship);
+    init_ship(&ship, 400, 300);
+    probe("junk ship", ship, ship.controls, ship.fire_cooldown_ms, ship.storage);
+    const Segment tall[] = {{{0, 1e-306}, {799.9999, 0x1.33p-12}},
+                            {{0, 1e-229}, {39.99349346504277, 0x1.336e2eb1c2d88p-12}}};
+    const Vector fields[] = {{800, 2576980377600}, {3.126953125, 352321536000}};
+    for (int i = 0; i < 2; ++i) {
+        reset_seams();
+        draw_wrapped_segment(nullptr, tall[i], fields[i]);
+        probe("tall", seams.lines);
+    }
+    reset_seams();
+    for (const Segment& s :
+         {Segment{{-1.5, 2.9}, {3.0, -0.2}}, Segment{{2147483647.5, -2147483648.5}, {0, 0}},
+          Segment{{2147483648.0, 0}, {0, 0}}, Segment{{0, -2147483649.0}, {0, 0}}}) {
+        draw_segment(nullptr, s);
+    }
+    probe("int range", seams.lines);
+    std::vector<Vector> square{{0, 0}, {4, 0}, {4, 4}, {0, 4}};
+    for (const double x : {-2.0, 1.0, 3.0, 6.0}) {
+        for (const double d : {-8.0, -2.0, 2.0, 4.0, 8.0}) {
+            Vector point{-7, -7};
+            const Segment s{{x, 0}, {d, 0}};
+            probe("along", s, segment_first_intersects_polygon_at(polygon_of(square), s, &point),
+                  point);
+        }
+    }
+    Sprite s{}, left{}, below{}, far{};
+    for (auto [sprite, x, y, r] :
+         {std::tuple(&s, 400, 300, 30), std::tuple(&left, 370, 300, 20),
+          std::tuple(&below, 400, 340, 20), std::tuple(&far, 100, 100, 20)}) {
+        sprite->position = Vector{double(x), double(y)};
+        sprite->polygon.radius = r;
+    }
+    Sprite* list[] = {&left, &s, &far, &below};
+    clear_sprite(s, list, 4, FIELD);
+    probe("scan", s.position, left.position, below.position, far.position);
+    for (const int width : {800, 801}) {
+        Game game;
+        std::memset(static_cast<void*>(&game), 0x5a, sizeof game); // nothing read before it is set
+        seed_random(static_cast<uint32_t>(width));
+        init_game(&game, width, width - 200, 2);
+        probe("start", std::to_string(hash_game(game)), game.active.count, game.rocks.count,
+              active_sprites(game)[0] == &game.ship,
+              active_sprites(game)[2] == static_cast<Sprite*>(game.rocks.items) + 1,
+              game.ship.polygon.vertices == ship_points, ship_points[1], game.ship.polygon.radius);
+        release_game(&game);
+    }
+    seed_random(1);
+    const uint16_t zero = 0;
+    replay_random(&zero, 0); // an empty replay: the seeded generator again
+    probe("empty replay", random_15bit());
+}
+
 std::string golden_path() { return std::string(GOLDEN_DIR) + "/probes.txt"; }
 
 uint64_t hash_of(const std::string& s) {
@@ -512,6 +723,8 @@ TEST(Probes, GiveWhatTheyGave) {
     rocks();
     cracks();
     readings();
+    failures();
+    corners();
     reset_seams();
     // One hash for every four probes keeps the file small.
     constexpr size_t GROUP = 4;

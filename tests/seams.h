@@ -28,9 +28,6 @@ constexpr uint64_t DRAW_HASH_START = 14695981039346656037u;
 
 struct Seams {
     std::vector<DrawnLine> lines; // lines drawn, in call order (at most MAX_RECORDED)
-    // Every SDL call in order, at most MAX_RECORDED: "ticks", "color r g b a",
-    // "fill", "line x1 y1 x2 y2", "present", "delay ms".
-    std::vector<std::string> log;
     Uint32 clock = 0;             // what SDL_GetTicks returns; each delay advances it
     std::deque<SDL_Event> events; // what SDL_PollEvent yields
     // Events queued during the delay that ends frame k (from 1), so that they are
@@ -53,7 +50,8 @@ constexpr size_t MAX_RECORDED = 100000;
 
 extern Seams seams;
 
-// Forgets everything recorded and disarms the malloc failure.
+// Forgets everything recorded but the blocks held, and disarms the malloc
+// failure.
 void reset_seams();
 
 // The malloc call after `skip` successful ones fails, and `count` calls in all.
