@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Recording files test: runs the built game with no display on recordings that
 # are bad in one way each and checks its exit status and its one line on
-# standard error: every one is refused before any window would open. Then the
+# standard error: every one is refused before any window would open (the
+# reader's every rule is probed in the unit tests; these are its kinds of
+# refusal, as the game reports them). Then the
 # recordings that --record will not write, a recording cut off after a whole
 # frame, and a replay that goes otherwise.
 #
@@ -42,27 +44,18 @@ bad "cannot read the recording 'FILE': Is a directory" 'rm "$file" && mkdir "$fi
 bad "FILE:1: expected 'brelkor-recording 2', not the end of the file" :
 bad "FILE:1: not a Brelkor recording: expected 'brelkor-recording 2', not 'brelkor-replay 1'" "line 'brelkor-replay 1'"
 bad "FILE:1: expected format version 1 or 2, not '3'" 'header 3'
-bad "FILE:1: expected format version 1 or 2, not '0'" 'header 0'
 bad "FILE:2: expected a line ending in ' *' and its CRC-32 in 8 hex digits, not 'game 0.1'" "line 'brelkor-recording 1'; echo 'game 0.1'"
 bad "FILE:3: expected the line's CRC-32 $(crc 'seed 6'), not '$(crc 'seed 5')': the line is damaged" 'header | sed "3s/seed 5/seed 6/"'
-bad "FILE:3: expected 'seed' and a whole number from 0 to 4294967295, not 'seed 4294967296'" "header | head -2; line 'seed 4294967296'"
-bad "FILE:4: expected 'rocks' and a whole number from 0 to 99, not 'rocks 100'" "header | head -3; line 'rocks 100'"
-bad "FILE:4: expected 'rocks' and a whole number from 0 to 99, not 'rocks '" "header | head -3; line 'rocks '"
-bad "FILE:5: expected 'field 800 600', not 'field 1024 768'" "header | head -4; line 'field 1024 768'"
 bad "FILE:5: expected 'field 800 600', not the end of the file" 'header | head -4'
-bad "FILE:6: expected 'frame 1' or 'end', not 'frame 2 0 $hash'" 'header; line "frame 2 0 $hash"'
-bad "FILE:6: expected the frame's milliseconds, a whole number from 0 to 4294967295, not '4294967296'" 'header; line "frame 1 4294967296 $hash"'
-bad "FILE:6: expected the state's hash in 16 lowercase hex digits, not '${hash^^}'" 'header; line "frame 1 33 ${hash^^}"'
 bad "FILE:6: $events or quit, not 'down:Enter'" 'header; line "frame 1 33 $hash down:Up down:Enter"'
 # Version 1 knows no gamepad; version 2 does, within its ranges.
 bad "FILE:6: $events or quit, not 'pad-down:A'" 'header; line "frame 1 33 $hash pad-down:A"'
 bad "FILE:6: $events, quit, pad-down:BUTTON, pad-up:BUTTON, stick-x:N, stick-y:N or pad-removed, not 'stick-y:32768'" \
     'header 2; line "frame 1 33 $hash pad-down:A stick-x:-32768 stick-y:32768"'
 bad "FILE:6: expected at most 65535 events in a frame" 'header; line "frame 1 33 $hash$(printf " repeat:Left%.0s" {1..65536})"'
-bad "FILE:7: expected no frame after frame 1, in which the game quit" 'header; line "frame 1 33 $hash quit" "frame 2 33 $hash"'
+# A repeated Escape quits too.
 bad "FILE:8: expected no frame after frame 2, in which the game quit" \
     'header; line "frame 1 33 $hash up:Escape" "frame 2 33 $hash repeat:Escape" "frame 3 33 $hash"'
-bad "FILE:7: expected 'end 1 $hash': the frame count and the last frame's hash, not 'end 2 $hash'" 'header; line "frame 1 33 $hash down:Escape" "end 2 $hash"'
 bad "FILE:8: expected nothing after the end line, not 'more'" 'header; line "frame 1 0 $hash quit" "end 1 $hash"; echo more'
 bad "FILE:7: expected a newline at the end of the line: the last line is cut short" 'header; line "frame 1 0 $hash"; line "frame 2 0 $hash" | head -c 20'
 

@@ -116,9 +116,8 @@ TEST(Examples, Cracking) {
     rock->storage = STORAGE_HEAP_ROCK;
     rock->orientation = Vector{0, 1};
     activate_sprite(&game, rock);
-    const uint16_t halves[10] = {16384, 16384, 16384, 16384, 16384,
-                                 16384, 16384, 16384, 16384, 16384};
-    replay_random(halves, 10);
+    const std::vector<uint16_t> halves(10, 16384);
+    replay_random(halves.data(), 10);
     Sprite missile{};
     missile.position = Vector{400, 50};
     missile.orientation = Vector{0, 1};
@@ -150,9 +149,8 @@ TEST(Examples, Cracking) {
 // and turning at -pi/3.
 TEST(Examples, Rocks) {
     seed_random(1);
-    const int32_t first[4] = {random_15bit(), random_15bit(), random_15bit(), random_15bit()};
-    EXPECT_EQ(std::vector<int32_t>(first, first + 4),
-              (std::vector<int32_t>{16838, 5758, 10113, 17515}));
+    EXPECT_EQ((std::vector{random_15bit(), random_15bit(), random_15bit(), random_15bit()}),
+              (std::vector{16838, 5758, 10113, 17515})); // a braced list runs left to right
     init_rock_generator();
     const uint16_t zero = 0;
     replay_random(&zero, 1);
@@ -170,8 +168,7 @@ TEST(Examples, Rocks) {
 // Two bodies that cannot take an impulse (no inverse mass, and no lever arm for
 // the inverse moments they have) are left as they were, not made NaN.
 TEST(Examples, NoImpulseWithoutABodyToTakeIt) {
-    Sprite a = disc(90, 100, 10);
-    Sprite b = disc(110, 100, 10);
+    Sprite a = disc(90, 100, 10), b = disc(110, 100, 10);
     a.velocity = Vector{30, 0};
     b.velocity = Vector{-30, 0};
     a.inverse_moment = 0.01;
