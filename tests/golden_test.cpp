@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -231,6 +232,42 @@ TEST_P(Golden, PlaysAsRecorded) {
     if (!writing) {
         std::remove(path.c_str());
     }
+}
+
+// Replayed in the window: each frame waits for its recorded time (at most a
+// second) less what the last one took (each present takes 20 ms here), then
+// is drawn as it was played; Escape, read halfway, stops the replay there.
+TEST_P(Golden, ReplaysInAWindowAtItsPace) {
+    const GoldenGame& golden = GetParam();
+    Recording recording;
+    std::string error;
+    ASSERT_EQ(read_recording(path_of(golden, ".brec").c_str(), &recording, &error), 1) << error;
+    reset_seams();
+    seams.clock = golden.clock;
+    seams.present_ms = 20;
+    // The Escape comes with the delay before frame `stop`, which it stops.
+    const size_t stop = recording.frames.size() / 2;
+    Uint32 clock = golden.clock;
+    size_t delays = 0;
+    for (size_t i = 1; i <= stop; ++i) {
+        const Uint32 pace = std::min<Uint32>(recording.frames[i].elapsed_ms, 1000);
+        delays += pace > 20 && i < stop;
+        clock += std::max<Uint32>(pace, 20);
+    }
+    seams.events_after_frame.resize(delays + 1);
+    seams.events_after_frame[delays].push_back(key_event(SDL_KEYDOWN, SDLK_ESCAPE));
+    Game game{};
+    ASSERT_EQ(start_replay(&game, recording), 1);
+    const ReplayOutcome outcome = replay_in_window(&game, nullptr, recording, "x");
+    release_game(&game);
+    EXPECT_EQ(std::tuple(outcome.stopped, outcome.first_wrong, seams.frame_draws.size()),
+              std::tuple(true, 0u, stop));
+    EXPECT_EQ(
+        first_differing_line(draw_text(), read_file(path_of(golden, ".draw")).substr(0, 17 * stop)),
+        0u)
+        << "frame whose drawing differs";
+    const std::tuple<Uint32, size_t> paced(clock, delays + 1);
+    EXPECT_EQ(std::tuple(seams.clock, seams.frames), paced) << "the clock, and the delays";
 }
 
 INSTANTIATE_TEST_SUITE_P(Games, Golden, testing::ValuesIn(GAMES),

@@ -68,6 +68,7 @@ int __wrap_SDL_RenderFillRect(SDL_Renderer*, const SDL_Rect* rect) {
 
 void __wrap_SDL_RenderPresent(SDL_Renderer*) {
     seams.frame_draws.push_back(seams.draw_hash);
+    seams.clock += seams.present_ms;
     seams.draw_hash = DRAW_HASH_START;
 }
 

@@ -29,6 +29,7 @@ constexpr uint64_t DRAW_HASH_START = 14695981039346656037u;
 struct Seams {
     std::vector<DrawnLine> lines; // lines drawn, in call order (at most MAX_RECORDED)
     Uint32 clock = 0;             // what SDL_GetTicks returns; each delay advances it
+    Uint32 present_ms = 0;        // how far each present moves the clock on
     std::deque<SDL_Event> events; // what SDL_PollEvent yields
     // Events queued during the delay that ends frame k (from 1), so that they are
     // read at the start of frame k + 1.
