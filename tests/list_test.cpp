@@ -66,6 +66,7 @@ TEST(Lists, ActiveListFindsFirstEntryAndTakesItOut) {
     for (Sprite* s : {&a, &b, &a}) {
         activate_sprite(&game, s);
     }
+    EXPECT_EQ(active_sprite(&game.ship, game), active_sprites(game));
     EXPECT_EQ(active_sprite(&a, game), active_sprites(game) + 1);
     deactivate_sprite(&a, &game);
     deactivate_sprite(&stranger, &game);
@@ -77,6 +78,10 @@ TEST(Lists, ActiveListFindsFirstEntryAndTakesItOut) {
     activate_sprite(&game, heap);
     delete_sprite(heap, &game);
     EXPECT_EQ(listed(game), (std::vector<Sprite*>{&game.ship, &b}));
+    deactivate_sprite(&game.ship, &game);
+    deactivate_sprite(&b, &game);
+    activate_sprite(&game, heap = static_cast<Sprite*>(std::malloc(sizeof(Sprite))));
+    heap->storage = STORAGE_HEAP; // given back by the release, first entry or not
     release_game(&game);
     EXPECT_EQ(seams.blocks, 0) << "heap blocks not given back";
 }
