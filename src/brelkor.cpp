@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "contacts.h"
 #include "rock.h"
 #include "shapes.h"
 
@@ -313,11 +314,67 @@ void draw_game(SDL_Renderer* renderer, const Game& game) {
     }
 }
 
+namespace {
+
+// A pair of kinds as one code, the lower kind first.
+constexpr int pair_of(int32_t lower, int32_t higher) { return lower * 8 + higher; }
+
+// What a touching pair does.
+enum PairRule {
+    RULE_NONE,         // passes through
+    RULE_BOUNCE,       // bounce_sprite_pair, in list order
+    RULE_CRACK,        // the missile cracks the rock and dies
+    RULE_MISSILE_DIES, // the missile dies on the ship
+};
+
+// The rules, by the pair of kinds ordered low to high:
+//   rock    + rock     bounce, in list order
+//   rock    + ship     bounce, in list order (the ship, entry 0, first)
+//   rock    + missile  crack the rock, then the missile dies
+//   ship    + missile  the missile dies; the ship is untouched
+//   anything with a dead sprite or a fragment, missile + missile: nothing
+constexpr PairRule pair_rule(int32_t lower, int32_t higher) {
+    switch (pair_of(lower, higher)) {
+    case pair_of(KIND_ROCK, KIND_ROCK):
+    case pair_of(KIND_ROCK, KIND_SHIP):
+        return RULE_BOUNCE;
+    case pair_of(KIND_ROCK, KIND_MISSILE):
+        return RULE_CRACK;
+    case pair_of(KIND_SHIP, KIND_MISSILE):
+        return RULE_MISSILE_DIES;
+    default:
+        return RULE_NONE;
+    }
+}
+
+// The rule of the pair, whichever order the two kinds come in.
+constexpr PairRule rule_of(int32_t first, int32_t second) {
+    return first > second ? pair_rule(second, first) : pair_rule(first, second);
+}
+
+// A bit (1 << kind) for each kind that some rule acts on, with a partner of
+// any kind: rocks, the ship and missiles.
+constexpr uint32_t kinds_taking_part() {
+    constexpr int32_t kinds[] = {KIND_DEAD, KIND_ROCK, KIND_SHIP, KIND_MISSILE, KIND_FRAGMENT};
+    uint32_t mask = 0;
+    for (const int32_t kind : kinds) {
+        for (const int32_t other : kinds) {
+            if (rule_of(kind, other) != RULE_NONE) {
+                mask |= 1u << kind;
+            }
+        }
+    }
+    return mask;
+}
+constexpr uint32_t KINDS_TAKING_PART = kinds_taking_part();
+
+} // namespace
+
 // Every pair once, the earlier entry first, in increasing order. count is
 // fixed when the pass begins: sprites made by cracking during it wait for the
 // next step. A sprite that dies during the pass is still tested, and matches
 // no rule.
-void handle_collisions(Sprite* const sprites[], uint32_t count, Game* game) {
+void handle_collisions_plain(Sprite* const sprites[], uint32_t count, Game* game) {
     Vector point{0, 0};
     Vector normal{0, 0};
     for (uint32_t i = 0; i + 1 < count; ++i) {
@@ -329,36 +386,62 @@ void handle_collisions(Sprite* const sprites[], uint32_t count, Game* game) {
     }
 }
 
-namespace {
+// The plain pass's pairs in its order, but a pair is tested only when its rule
+// does something. Testing changes nothing, so the pairs left out change no
+// result:
+//   1. the entries of kinds that some rule acts on (not dead, not fragments)
+//      are taken in list order; a kind only ever becomes dead during the pass,
+//      so no other entry can come to take part;
+//   2. for each pair of those, in the plain order: the bounds filter, then
+//      the rule of the two kinds as they are now (either may have died earlier
+//      in the pass), then the contact pass, which gives sprites_collide's
+//      result and bits.
+void handle_collisions(Sprite* const sprites[], uint32_t count, Game* game) {
+    static_assert(CONTACT_SPRITES >= GAME_CAPACITY, "the contact pass covers a full list");
+    bool plain = game->plain_contacts != 0 || count > CONTACT_SPRITES;
+    // A kind outside the table (only a record filled with junk has one) can
+    // alias a rule in pair_of's code: the plain pass does whatever that does.
+    for (uint32_t i = 0; i < count && !plain; ++i) {
+        plain = sprites[i]->kind < KIND_DEAD || sprites[i]->kind > KIND_FRAGMENT;
+    }
+    if (plain) {
+        handle_collisions_plain(sprites, count, game);
+        return;
+    }
+    ContactPass pass; // its stores are written before they are read
+    begin_contact_pass(&pass, sprites, count, KINDS_TAKING_PART, game->world_size);
+    Sprite* const* listed = pass.sprites;
+    Vector point{0, 0};
+    Vector normal{0, 0};
+    for (uint32_t i = 0; i + 1 < pass.count; ++i) {
+        for (uint32_t j = i + 1; j < pass.count; ++j) {
+            if (!contact_bounds_may_overlap(pass, i, j) ||
+                rule_of(listed[i]->kind, listed[j]->kind) == RULE_NONE) {
+                continue;
+            }
+            if (contact_sprites_collide(&pass, i, j, &point, &normal)) {
+                collide_sprite_pair(listed[i], listed[j], game, point, normal);
+            }
+        }
+    }
+}
 
-// A pair of kinds as one code, the lower kind first.
-constexpr int pair_of(int32_t lower, int32_t higher) { return lower * 8 + higher; }
-
-} // namespace
-
-// The rules, by the pair of kinds ordered low to high:
-//   rock    + rock     bounce, in list order
-//   rock    + ship     bounce, in list order (the ship, entry 0, first)
-//   rock    + missile  crack the rock, then the missile dies
-//   ship    + missile  the missile dies; the ship is untouched
-//   anything with a dead sprite or a fragment, missile + missile: nothing
 void collide_sprite_pair(Sprite* first, Sprite* second, Game* game, Vector point, Vector normal) {
     const bool swapped = first->kind > second->kind;
     Sprite* low = swapped ? second : first;
     Sprite* high = swapped ? first : second;
-    switch (pair_of(low->kind, high->kind)) {
-    case pair_of(KIND_ROCK, KIND_ROCK):
-    case pair_of(KIND_ROCK, KIND_SHIP):
+    switch (pair_rule(low->kind, high->kind)) {
+    case RULE_BOUNCE:
         bounce_sprite_pair(first, second, game->world_size, point, normal);
         break;
-    case pair_of(KIND_ROCK, KIND_MISSILE):
+    case RULE_CRACK:
         crack_rock(game, low, *high);
         high->kind = KIND_DEAD;
         break;
-    case pair_of(KIND_SHIP, KIND_MISSILE):
+    case RULE_MISSILE_DIES:
         high->kind = KIND_DEAD;
         break;
-    default:
+    case RULE_NONE:
         break;
     }
 }

@@ -7,23 +7,6 @@
 
 namespace {
 
-// a read against b's line, every value in units of b's length:
-//   P: where a's origin falls along b (a parameter of b),
-//   Q: a's origin's signed distance from b's line,
-//   G, H: a's direction along and across b.
-struct LineFrame {
-    double P, Q, G, H;
-};
-
-LineFrame frame_of(Segment a, Segment b) {
-    const Vector u = a.direction;
-    const Vector v = b.direction;
-    const Vector d = vector_sub(a.origin, b.origin);
-    const double L = 1 / (v.x * v.x + v.y * v.y);
-    return LineFrame{L * vector_dot(d, v), L * vector_cross(d, v), L * vector_dot(u, v),
-                     L * vector_cross(u, v)};
-}
-
 // Edge i runs from vertex i - 1 to vertex i; edge 0 closes the ring.
 Segment edge_of(const Polygon& polygon, uint32_t i) {
     const Vector* p = polygon.vertices;
@@ -32,57 +15,6 @@ Segment edge_of(const Polygon& polygon, uint32_t i) {
 }
 
 } // namespace
-
-// Two lines a(t) = A + t u and b(s) = B + s v meet where A + t u = B + s v.
-// Projecting onto v and onto v's normal (in units of |v|^2):
-//   s = P + G t   and   0 = Q + H t,   so   t = -Q / H.
-// H / G is the tangent of the angle between u and v: below PARALLEL_TOLERANCE
-// the lines count as parallel, the same for long and short segments and for
-// either sense. A ratio that is not a number (H = G = 0) or infinite (G = 0)
-// fails the test and goes down the crossing path.
-int lines_intersect(Segment a, Segment b, double first[2], double second[2]) {
-    const LineFrame f = frame_of(a, b);
-    if (!(std::fabs(f.H / f.G) < PARALLEL_TOLERANCE)) {
-        const double t = -f.Q / f.H;
-        first[0] = t;
-        second[0] = f.P + f.G * t;
-        return 1;
-    }
-    if (!(std::fabs(f.Q) < PARALLEL_TOLERANCE)) {
-        return 0;
-    }
-    // On one line: a's start and end as parameters along b, unsorted.
-    first[0] = f.P;
-    first[1] = f.P + f.G;
-    return 2;
-}
-
-int segments_intersect(Segment a, Segment b, double out[2]) {
-    double scratch[2];
-    const int result = lines_intersect(a, b, out, scratch);
-    if (result == 0) {
-        return 0;
-    }
-    if (result == 1) {
-        const double t = out[0];
-        const double s = scratch[0];
-        return (0 <= t && t < 1 && 0 <= s && s < 1) ? 1 : 0;
-    }
-    // The two ends are judged as they come: a pointing against b can lie inside
-    // b and still be refused.
-    const double start = out[0];
-    const double end = out[1];
-    if (end < 0 || start >= 1) {
-        return 0;
-    }
-    if (start < 0) {
-        out[0] = 0;
-    }
-    if (end > 1) {
-        out[1] = 1;
-    }
-    return 2;
-}
 
 int segments_intersect_anywhere(Segment a, Segment b) {
     double scratch[2];
@@ -204,7 +136,7 @@ void init_polygon(Polygon* polygon, Vector* centroid) {
 // edge (the segment's start raised onto the edge's start); turned into a
 // parameter along the segment through s = P + G t.
 static double collinear_segment_parameter(Segment segment, Segment edge, const double out[2]) {
-    const LineFrame f = frame_of(segment, edge);
+    const LineFrame f = line_frame(segment, edge);
     return (out[0] - f.P) / f.G;
 }
 

@@ -17,6 +17,7 @@
 //   optional output is a nullable pointer placed last.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "vector.h"
@@ -26,17 +27,86 @@
 // line's length.
 constexpr double PARALLEL_TOLERANCE = 0.0001;
 
+// a read against b's line, every value in units of b's length:
+//   P: where a's origin falls along b (a parameter of b),
+//   Q: a's origin's signed distance from b's line,
+//   G, H: a's direction along and across b.
+struct LineFrame {
+    double P, Q, G, H;
+};
+
+// L = 1 / |v|^2; P = L (d . v), Q = L (d x v), G = L (u . v), H = L (u x v),
+// with u, v the directions of a and b and d = a's origin - b's origin.
+inline LineFrame line_frame(Segment a, Segment b) {
+    const Vector u = a.direction;
+    const Vector v = b.direction;
+    const Vector d = vector_sub(a.origin, b.origin);
+    const double L = 1 / (v.x * v.x + v.y * v.y);
+    return LineFrame{L * vector_dot(d, v), L * vector_cross(d, v), L * vector_dot(u, v),
+                     L * vector_cross(u, v)};
+}
+
 // Reads a and b as infinite lines.
 // Crossing (result 1): first[0] = t, the crossing's parameter along a, and
 // second[0] = s, its parameter along b. On one line (result 2): first[0] and
 // first[1] are the parameters along b of a's start and end, in that order, not
 // sorted. Nothing is written for result 0.
-int lines_intersect(Segment a, Segment b, double first[2], double second[2]);
+//
+// Two lines a(t) = A + t u and b(s) = B + s v meet where A + t u = B + s v.
+// Projecting onto v and onto v's normal (in units of |v|^2):
+//   s = P + G t   and   0 = Q + H t,   so   t = -Q / H.
+// H / G is the tangent of the angle between u and v: below PARALLEL_TOLERANCE
+// the lines count as parallel, the same for long and short segments and for
+// either sense. A ratio that is not a number (H = G = 0) or infinite (G = 0)
+// fails the test and goes down the crossing path.
+// Inline, with segments_intersect, because collision detection runs it once
+// per pair of sides of every pair of touching sprites.
+inline int lines_intersect(Segment a, Segment b, double first[2], double second[2]) {
+    const LineFrame f = line_frame(a, b);
+    if (!(std::fabs(f.H / f.G) < PARALLEL_TOLERANCE)) {
+        const double t = -f.Q / f.H;
+        first[0] = t;
+        second[0] = f.P + f.G * t;
+        return 1;
+    }
+    if (!(std::fabs(f.Q) < PARALLEL_TOLERANCE)) {
+        return 0;
+    }
+    // On one line: a's start and end as parameters along b, unsorted.
+    first[0] = f.P;
+    first[1] = f.P + f.G;
+    return 2;
+}
 
 // Both segments over 0 <= t < 1. Result 1: out[0] is the crossing's parameter
 // along a. Result 2: out[0] and out[1] are a's start and end along b, the start
 // raised to 0 and the end lowered to 1 (judged as they come, not sorted).
-int segments_intersect(Segment a, Segment b, double out[2]);
+inline int segments_intersect(Segment a, Segment b, double out[2]) {
+    double scratch[2];
+    const int result = lines_intersect(a, b, out, scratch);
+    if (result == 0) {
+        return 0;
+    }
+    if (result == 1) {
+        const double t = out[0];
+        const double s = scratch[0];
+        return (0 <= t && t < 1 && 0 <= s && s < 1) ? 1 : 0;
+    }
+    // The two ends are judged as they come: a pointing against b can lie inside
+    // b and still be refused.
+    const double start = out[0];
+    const double end = out[1];
+    if (end < 0 || start >= 1) {
+        return 0;
+    }
+    if (start < 0) {
+        out[0] = 0;
+    }
+    if (end > 1) {
+        out[1] = 1;
+    }
+    return 2;
+}
 
 // 1 when segments_intersect reports any intersection, else 0.
 int segments_intersect_anywhere(Segment a, Segment b);

@@ -18,18 +18,6 @@ double inverse_of(double x) {
     return std::isfinite(inverse) ? inverse : 0;
 }
 
-// Per axis of size L: d = b - a, corrected once toward the nearer image. Half
-// the size is formed with the factor 0.5; exactly half keeps its sign.
-double torus_delta(double a, double b, double size) {
-    double d = b - a;
-    if (d > size * 0.5) {
-        d -= size;
-    } else if (d < -size * 0.5) {
-        d += size;
-    }
-    return d;
-}
-
 // Side i of a polygon turned by o and moved by offset: from vertex i - 1 to
 // vertex i, side 0 closing the ring.
 Segment placed_side(const Polygon& polygon, uint32_t i, Vector o, Vector offset) {
@@ -99,10 +87,6 @@ double wrap_coordinate(double x, double size) {
     return x;
 }
 
-Vector torus_displacement(Vector a, Vector b, Vector world_size) {
-    return Vector{torus_delta(a.x, b.x, world_size.x), torus_delta(a.y, b.y, world_size.y)};
-}
-
 void init_sprite(Sprite* sprite, double x, double y, const Polygon& polygon, double density,
                  int red, int green, int blue) {
     sprite->kind = KIND_DEAD;
@@ -154,12 +138,6 @@ void compute_sides(Segment sides[], Vector position, Vector orientation, const P
     }
 }
 
-int sprite_bounds_overlap(const Sprite& a, const Sprite& b, Vector world_size) {
-    const Vector d = torus_displacement(b.position, a.position, world_size);
-    const double distance = std::sqrt(d.x * d.x + d.y * d.y);
-    return distance < a.polygon.radius + b.polygon.radius ? 1 : 0;
-}
-
 // In a frame centred on a's position, b placed by the shortest displacement d:
 //   for each side i of a, for each side j of b: segments_intersect(i, j);
 //   a crossing at t along side i adds the point a.position + origin_i + t dir_i
@@ -182,39 +160,15 @@ int sprites_intersect(const Sprite& a, const Sprite& b, Vector world_size, Vecto
     if (cached) {
         compute_sides(placed, d, b.orientation, b.polygon);
     }
-    uint32_t hits = 0;
-    Vector point_sum{0, 0};
-    Vector normal_sum{0, 0};
+    ContactSum sum{};
     for (uint32_t i = 0; i < a.polygon.count; ++i) {
         const Segment side = placed_side(a.polygon, i, a.orientation, origin);
-        const Vector turned{side.direction.y, -side.direction.x};
         for (uint32_t j = 0; j < b.polygon.count; ++j) {
             const Segment other = cached ? placed[j] : placed_side(b.polygon, j, b.orientation, d);
-            double t[2];
-            const int result = segments_intersect(side, other, t);
-            if (result == 1) {
-                point_sum = vector_add(point_sum, vector_add(vector_add(a.position, side.origin),
-                                                             vector_scale(side.direction, t[0])));
-                normal_sum = vector_add(normal_sum, turned);
-                ++hits;
-            } else if (result == 2) {
-                for (const double s : t) { // the ends of the shared stretch, along side j
-                    point_sum =
-                        vector_add(point_sum, vector_add(vector_add(a.position, other.origin),
-                                                         vector_scale(other.direction, s)));
-                    normal_sum = vector_add(normal_sum, turned);
-                }
-                hits += 2;
-            }
+            add_side_contact(&sum, a.position, side, other);
         }
     }
-    if (hits == 0) {
-        return 0;
-    }
-    const double share = 1.0 / hits;
-    *point = vector_scale(point_sum, share);
-    *normal = vector_scale(normal_sum, share);
-    return 1;
+    return finish_contact(sum, point, normal);
 }
 
 int sprites_collide(const Sprite& a, const Sprite& b, Vector world_size, Vector* point,

@@ -20,6 +20,7 @@
 //   the inverse 0 (the body takes no impulse) rather than an infinite one.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "shapes.h"
@@ -102,14 +103,87 @@ void compute_sides(Segment sides[], Vector position, Vector orientation, const P
 // small that the wrap would take more than a few million steps.
 double wrap_coordinate(double x, double size);
 
+// Per axis of size L: d = b - a, corrected once toward the nearer image. Half
+// the size is formed with the factor 0.5; exactly half keeps its sign.
+inline double torus_delta(double a, double b, double size) {
+    double d = b - a;
+    if (d > size * 0.5) {
+        d -= size;
+    } else if (d < -size * 0.5) {
+        d += size;
+    }
+    return d;
+}
+
 // The shortest displacement from a to b on the torus, each axis corrected once.
-Vector torus_displacement(Vector a, Vector b, Vector world_size);
+inline Vector torus_displacement(Vector a, Vector b, Vector world_size) {
+    return Vector{torus_delta(a.x, b.x, world_size.x), torus_delta(a.y, b.y, world_size.y)};
+}
 
 // Collision detection.
 
 // 1 when the bounding circles overlap (centres strictly closer than the sum of
 // the radii, measured on the torus), else 0.
-int sprite_bounds_overlap(const Sprite& a, const Sprite& b, Vector world_size);
+inline int sprite_bounds_overlap(const Sprite& a, const Sprite& b, Vector world_size) {
+    const Vector d = torus_displacement(b.position, a.position, world_size);
+    const double distance = std::sqrt(d.x * d.x + d.y * d.y);
+    return distance < a.polygon.radius + b.polygon.radius ? 1 : 0;
+}
+
+// The running sums of the exact test (sprites_intersect): crossings counted,
+// and the sums of their points and normal terms.
+struct ContactSum {
+    uint32_t hits;
+    Vector point_sum;  // field coordinates, not wrapped
+    Vector normal_sum; // a's crossing sides turned (dir.y, -dir.x)
+};
+
+// One pair of sides of the exact test, a's side first, both in a frame centred
+// on a's position (which is a_position in the field):
+//   segments_intersect(side, other);
+//   a crossing at t along side adds the point a_position + origin + t dir and
+//   the normal term (dir.y, -dir.x) of side;
+//   a shared stretch adds both its ends on other, each with side's normal term.
+// Every exact test adds its pairs through here, in a's side order and within
+// it in b's, so the sums come out the same bits whichever pairs it skips for
+// being sure to add nothing.
+inline void add_side_contact(ContactSum* sum, Vector a_position, Segment side, Segment other) {
+    double t[2];
+    const int result = segments_intersect(side, other, t);
+    if (result == 0) {
+        return;
+    }
+    const Vector turned{side.direction.y, -side.direction.x};
+    if (result == 1) {
+        sum->point_sum = vector_add(sum->point_sum, vector_add(vector_add(a_position, side.origin),
+                                                               vector_scale(side.direction, t[0])));
+        sum->normal_sum = vector_add(sum->normal_sum, turned);
+        ++sum->hits;
+    } else {
+        for (const double s : t) { // the ends of the shared stretch, along other
+            sum->point_sum =
+                vector_add(sum->point_sum, vector_add(vector_add(a_position, other.origin),
+                                                      vector_scale(other.direction, s)));
+            sum->normal_sum = vector_add(sum->normal_sum, turned);
+        }
+        sum->hits += 2;
+    }
+}
+
+// The exact test's outputs from its sums: point = point sum / hits and normal
+// = normal sum / hits (each times the reciprocal 1 / hits); 1 on contact. With
+// no hit both are (0, 0) and the result 0.
+inline int finish_contact(const ContactSum& sum, Vector* point, Vector* normal) {
+    if (sum.hits == 0) {
+        *point = Vector{0, 0};
+        *normal = Vector{0, 0};
+        return 0;
+    }
+    const double share = 1.0 / sum.hits;
+    *point = vector_scale(sum.point_sum, share);
+    *normal = vector_scale(sum.normal_sum, share);
+    return 1;
+}
 
 // The exact test: every side of a against every side of b, b placed by the
 // shortest displacement from a. On contact returns 1 with point the mean of the
