@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <new>
 
-#include "contacts.h"
 #include "rock.h"
 #include "shapes.h"
 

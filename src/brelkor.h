@@ -218,7 +218,7 @@ void draw_game(SDL_Renderer* renderer, const Game& game);
 // Tests each pair of the first count listed sprites for contact, the earlier
 // entry first, and applies the rule for their kinds. Pairs that no rule acts on
 // are not tested, and the exact test skips the work whose result is known
-// (contacts.h); every result is the plain pass's, bit for bit. The plain pass
+// (sprite.h); every result is the plain pass's, bit for bit. The plain pass
 // runs instead when the game's plain_contacts is set, count is above
 // CONTACT_SPRITES or a listed kind is not a SpriteKind.
 void handle_collisions(Sprite* const sprites[], uint32_t count, Game* game);

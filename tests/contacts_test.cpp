@@ -1,6 +1,5 @@
 // The fast collision pass against the plain one, bit for bit: every contact of
 // random rock pairs and of crowded games, and the games themselves.
-#include "contacts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-// Contacts: the collision pass's exact test with turned outlines kept for the
+// The collision pass's contact test with turned outlines kept for the
 // pass, and pairs of sides skipped by their boxes.
-#include "contacts.h"
+#include "sprite.h"
 
 #include <algorithm>
 #include <cmath>
