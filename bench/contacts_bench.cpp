@@ -4,13 +4,12 @@
 // and times steps 1,000 to 2,999. The two paths give the same game bit for
 // bit, so the warm-up always takes the fast one; the plain one is set for the
 // timed steps only. Figures: us_per_step (microseconds a step), and the whole
-// 2,000 steps as the iteration's time. Then the golden games replayed
-// headless by either pass.
+// 2,000 steps as the iteration's time. (BM_Replay replays whole games by
+// either pass.)
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdint>
-#include <string>
 
 #include "brelkor.h"
 #include "rock.h"
@@ -58,48 +57,5 @@ BENCHMARK_CAPTURE(BM_ContactSteps, rocks99_fast, 99, 11u, 0)
 BENCHMARK_CAPTURE(BM_ContactSteps, rocks99_plain, 99, 11u, 1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-
-// A committed golden game replayed headless, as `brelkor --replay FILE
-// --headless` does, by the fast or the plain pass; reading the file is not
-// timed. steps_per_second is the figure to compare.
-void BM_ContactReplay(benchmark::State& state, const char* name, int32_t plain) {
-    const std::string path = std::string(BRELKOR_GOLDEN) + "/" + name;
-    Recording recording;
-    std::string error;
-    if (!read_recording(path.c_str(), &recording, &error)) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
-    uint64_t steps = 0;
-    for (auto _ : state) {
-        Game game{};
-        game.plain_contacts = plain;
-        if (!start_replay(&game, recording)) {
-            state.SkipWithError("cannot set up the game");
-            break;
-        }
-        const ReplayOutcome outcome = replay_headless(&game, recording, nullptr);
-        if (outcome.first_wrong != 0) {
-            state.SkipWithError("the replay went otherwise than its recording");
-        }
-        steps += outcome.steps;
-        release_game(&game);
-    }
-    state.counters["steps_per_second"] =
-        benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
-}
-BENCHMARK_CAPTURE(BM_ContactReplay, standard_fast, "standard.brec", 0)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ContactReplay, standard_plain, "standard.brec", 1)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ContactReplay, crowded_fast, "crowded.brec", 0)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ContactReplay, crowded_plain, "crowded.brec", 1)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ContactReplay, nearly_full_fast, "nearly_full.brec", 0)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ContactReplay, nearly_full_plain, "nearly_full.brec", 1)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ContactReplay, full_fast, "full.brec", 0)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ContactReplay, full_plain, "full.brec", 1)->Unit(benchmark::kMillisecond);
 
 } // namespace

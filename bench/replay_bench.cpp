@@ -1,17 +1,19 @@
 // The timedemo: whole recorded games of real play replayed headless, events,
 // steps and the state hash of every frame, as `brelkor --replay FILE
-// --headless` does. Each iteration replays one game from its start; reading the
-// file is not timed.
+// --headless` does, by the fast collision pass or the plain one. Each iteration
+// replays one game from its start; reading the file is not timed.
+// steps_per_second is the figure to compare.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <string>
 
 #include "brelkor.h"
 
 namespace {
 
-void BM_Replay(benchmark::State& state, const char* name) {
-    const std::string path = std::string(BRELKOR_RECORDINGS) + "/" + name;
+void BM_Replay(benchmark::State& state, const char* folder, const char* name, int32_t plain) {
+    const std::string path = std::string(folder) + "/" + name;
     Recording recording;
     std::string error;
     if (!read_recording(path.c_str(), &recording, &error)) {
@@ -21,6 +23,7 @@ void BM_Replay(benchmark::State& state, const char* name) {
     uint64_t steps = 0;
     for (auto _ : state) {
         Game game{};
+        game.plain_contacts = plain;
         if (!start_replay(&game, recording)) {
             state.SkipWithError("cannot set up the game");
             break;
@@ -36,8 +39,23 @@ void BM_Replay(benchmark::State& state, const char* name) {
         benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
 }
 // A few minutes of the standard game: fire, turns, thrust, retro, pauses.
-BENCHMARK_CAPTURE(BM_Replay, standard, "standard.brec")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Replay, standard, BRELKOR_RECORDINGS, "standard.brec", 0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Replay, standard_plain, BRELKOR_RECORDINGS, "standard.brec", 1)
+    ->Unit(benchmark::kMillisecond);
 // A minute and a half among 40 rocks.
-BENCHMARK_CAPTURE(BM_Replay, crowded, "crowded.brec")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Replay, crowded, BRELKOR_RECORDINGS, "crowded.brec", 0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Replay, crowded_plain, BRELKOR_RECORDINGS, "crowded.brec", 1)
+    ->Unit(benchmark::kMillisecond);
+// The golden games of the tests: 4, 30, 97 and 99 rocks.
+BENCHMARK_CAPTURE(BM_Replay, golden_standard, BRELKOR_GOLDEN, "standard.brec", 0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Replay, golden_crowded, BRELKOR_GOLDEN, "crowded.brec", 0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Replay, golden_nearly_full, BRELKOR_GOLDEN, "nearly_full.brec", 0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Replay, golden_full, BRELKOR_GOLDEN, "full.brec", 0)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
