@@ -695,6 +695,12 @@ void corners() {
               game.ship.polygon.vertices == ship_points, ship_points[1], game.ship.polygon.radius);
         release_game(&game);
     }
+    for (const size_t length : {size_t{2} << 20, (size_t{2} << 20) + 1}) { // the longest line
+        Recording recording;
+        std::string error;
+        parse_recording(std::string(length, 'x') + "\n", "f", &recording, &error);
+        probe("long line", error);
+    }
     seed_random(1);
     const uint16_t zero = 0;
     replay_random(&zero, 0); // an empty replay: the seeded generator again

@@ -106,10 +106,23 @@ TEST_F(RecordTest, RecordingNeverReplacesAFileAndStopsOnceAWriteFails) {
     EXPECT_EQ(record_frame(&recorder, 33, 2), 0);
     EXPECT_EQ(record_frame(&recorder, 33, 3), 0);
     EXPECT_EQ(close_recording(&recorder), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "brelkor: cannot go on recording to '" + path +
-                  "': No space left on device; the game goes on unrecorded\n");
+    const std::string full = "brelkor: cannot go on recording to '" + path +
+                             "': No space left on device; the game goes on unrecorded\n";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), full);
     EXPECT_EQ(recorder.frames, 1u);
+
+    // The end line finding the disk full: the close says so, once; a recorder
+    // closed whole closes again as whole.
+    std::remove(path.c_str());
+    ASSERT_EQ(open_recording(&recorder, path.c_str(), start), 1);
+    ASSERT_EQ(record_frame(&recorder, 0, 1), 1);
+    ASSERT_NE(std::freopen("/dev/full", "w", recorder.file), nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(std::tuple(close_recording(&recorder), close_recording(&recorder)), std::tuple(0, 0));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), full);
+    std::remove(path.c_str());
+    ASSERT_EQ(open_recording(&recorder, path.c_str(), start), 1);
+    EXPECT_EQ(std::tuple(close_recording(&recorder), close_recording(&recorder)), std::tuple(1, 1));
 }
 
 // The standard golden game replayed without a window: every frame, the steps
