@@ -695,6 +695,38 @@ void corners() {
               game.ship.polygon.vertices == ship_points, ship_points[1], game.ship.polygon.radius);
         release_game(&game);
     }
+    // Every kind of recorded event as an SDL event, and back.
+    for (uint8_t kind = EVENT_KEY_DOWN; kind <= EVENT_PAD_REMOVED; ++kind) {
+        const SDL_Event e = recorded_to_sdl(RecordedEvent{kind, kind < 3 ? 'a' : -32768 + kind});
+        RecordedEvent back{99, 99};
+        probe("sdl", kind, e.type, e.key.state, e.key.repeat, e.key.keysym.sym, e.cbutton.button,
+              e.cbutton.state, e.caxis.axis, e.caxis.value, sdl_to_recorded(e, &back), back.kind,
+              back.key);
+    }
+    // Files at the reader's other bounds: a line of no body, a version with a
+    // word more, a frame of every kind of event and one of the most events.
+    std::string most = "frame 2 0 0123456789abcdef";
+    for (int i = 0; i < 65535; ++i) {
+        most += " up:Left";
+    }
+    const std::string header = checked("brelkor-recording 2") + checked("game 0.1") +
+                               checked("seed 1") + checked("rocks 4") + checked("field 800 600");
+    for (const std::string& text :
+         {header + " *00000000\n", checked("brelkor-recording 2 x"),
+          header + checked("frame 1 0 0123456789abcdef down:Up repeat:Up up:Up quit"),
+          header +
+              checked("frame 1 0 0123456789abcdef pad-down:A pad-up:Start stick-x:-3 stick-y:4 "
+                      "pad-removed") +
+              checked(most)}) {
+        Recording recording;
+        std::string error;
+        std::string events;
+        parse_recording(text, "f", &recording, &error);
+        for (const RecordedEvent& e : recording.events) {
+            events += " " + std::to_string(e.kind) + ":" + std::to_string(e.key);
+        }
+        probe("bounds", error, recording.frames.size(), events.substr(0, 200));
+    }
     for (const size_t length : {size_t{2} << 20, (size_t{2} << 20) + 1}) { // the longest line
         Recording recording;
         std::string error;
