@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
+#include <tuple>
 
 #include "brelkor.h"
 #include "rock.h"
@@ -45,17 +47,19 @@ void BM_ContactSteps(benchmark::State& state, int rocks, uint32_t seed, int32_t 
     const double steps = static_cast<double>(state.iterations()) * TIMED_STEPS;
     state.counters["us_per_step"] = steps > 0 ? timed * 1e6 / steps : 0;
 }
-BENCHMARK_CAPTURE(BM_ContactSteps, standard_fast, 4, 1u, 0)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ContactSteps, standard_plain, 4, 1u, 1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ContactSteps, rocks99_fast, 99, 11u, 0)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ContactSteps, rocks99_plain, 99, 11u, 1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+// The standard start and 99 rocks, each by the fast pass and the plain one.
+const bool STEPS_REGISTERED = [] {
+    for (const auto& [scene, rocks, seed] :
+         {std::tuple("standard", 4, 1u), std::tuple("rocks99", 99, 11u)}) {
+        for (const int32_t plain : {0, 1}) {
+            const std::string name =
+                std::string("BM_ContactSteps/") + scene + (plain ? "_plain" : "_fast");
+            benchmark::RegisterBenchmark(name.c_str(), BM_ContactSteps, rocks, seed, plain)
+                ->UseManualTime()
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+    return true;
+}();
 
 } // namespace

@@ -38,24 +38,32 @@ void BM_Replay(benchmark::State& state, const char* folder, const char* name, in
     state.counters["steps_per_second"] =
         benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
 }
-// A few minutes of the standard game: fire, turns, thrust, retro, pauses.
-BENCHMARK_CAPTURE(BM_Replay, standard, BRELKOR_RECORDINGS, "standard.brec", 0)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Replay, standard_plain, BRELKOR_RECORDINGS, "standard.brec", 1)
-    ->Unit(benchmark::kMillisecond);
-// A minute and a half among 40 rocks.
-BENCHMARK_CAPTURE(BM_Replay, crowded, BRELKOR_RECORDINGS, "crowded.brec", 0)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Replay, crowded_plain, BRELKOR_RECORDINGS, "crowded.brec", 1)
-    ->Unit(benchmark::kMillisecond);
-// The golden games of the tests: 4, 30, 97 and 99 rocks.
-BENCHMARK_CAPTURE(BM_Replay, golden_standard, BRELKOR_GOLDEN, "standard.brec", 0)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Replay, golden_crowded, BRELKOR_GOLDEN, "crowded.brec", 0)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Replay, golden_nearly_full, BRELKOR_GOLDEN, "nearly_full.brec", 0)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Replay, golden_full, BRELKOR_GOLDEN, "full.brec", 0)
-    ->Unit(benchmark::kMillisecond);
+struct ReplayCase {
+    const char* name;
+    const char* folder;
+    const char* file;
+    int32_t plain; // 1: by the plain collision pass
+};
+const ReplayCase REPLAYS[] = {
+    // A few minutes of the standard game: fire, turns, thrust, retro, pauses;
+    // a minute and a half among 40 rocks.
+    {"standard", BRELKOR_RECORDINGS, "standard.brec", 0},
+    {"standard_plain", BRELKOR_RECORDINGS, "standard.brec", 1},
+    {"crowded", BRELKOR_RECORDINGS, "crowded.brec", 0},
+    {"crowded_plain", BRELKOR_RECORDINGS, "crowded.brec", 1},
+    // The golden games of the tests: 4, 30, 97 and 99 rocks.
+    {"golden_standard", BRELKOR_GOLDEN, "standard.brec", 0},
+    {"golden_crowded", BRELKOR_GOLDEN, "crowded.brec", 0},
+    {"golden_nearly_full", BRELKOR_GOLDEN, "nearly_full.brec", 0},
+    {"golden_full", BRELKOR_GOLDEN, "full.brec", 0},
+};
+const bool REPLAYS_REGISTERED = [] {
+    for (const ReplayCase& c : REPLAYS) {
+        benchmark::RegisterBenchmark((std::string("BM_Replay/") + c.name).c_str(), BM_Replay,
+                                     c.folder, c.file, c.plain)
+            ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
 
 } // namespace
