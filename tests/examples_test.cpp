@@ -29,6 +29,8 @@ void expect_near(Vector actual, Vector expected, double tolerance = 1e-9) {
 
 } // namespace
 
+extern "C" int __real_SDL_SetRenderDrawColor(SDL_Renderer*, Uint8, Uint8, Uint8, Uint8);
+
 // The ship's outline has area 520 about the centroid (-5, 0), second moment
 // 225940/3 and reaches 30 from it; the missile's, 12 about (2, 0), 32 and 4.
 TEST(Examples, MassProperties) {
@@ -48,7 +50,9 @@ TEST(Examples, MassProperties) {
 // Wrapping by the period (the field less its two margins); a push along the
 // line of centres to 1.01 times the sum of the radii, less 0.01 of the overlap;
 // a head-on bounce keeping 0.9 of the approach speed; exactly half the field
-// keeping its sign.
+// keeping its sign. Two bodies that cannot take an impulse (no inverse mass,
+// and no lever arm for the inverse moments they have) are left as they were,
+// not made NaN.
 TEST(Examples, RigidBodies) {
     EXPECT_NEAR(wrap_coordinate(799.99995, 800), 0.00015, 1e-9);
     EXPECT_NEAR(wrap_coordinate(-0.5, 800), 799.4998, 1e-9);
@@ -63,6 +67,15 @@ TEST(Examples, RigidBodies) {
     EXPECT_EQ(std::tuple(first.velocity.x, second.velocity.x), std::tuple(-45.0, 45.0));
     EXPECT_EQ(torus_displacement(Vector{100, 0}, Vector{500, 0}, FIELD).x, 400.0);
     EXPECT_EQ(torus_displacement(Vector{500, 0}, Vector{100, 0}, FIELD).x, -400.0);
+    Sprite a = disc(90, 100, 10);
+    b = disc(110, 100, 10);
+    a.velocity = Vector{30, 0};
+    b.velocity = Vector{-30, 0};
+    std::tie(a.inverse_moment, b.inverse_moment) = std::tuple(0.01, 0.02);
+    bounce_sprite_pair(&a, &b, FIELD, Vector{100, 100}, Vector{-1, 0});
+    EXPECT_EQ(std::tuple(a.velocity.x, a.velocity.y, a.angular_velocity, b.velocity.x, b.velocity.y,
+                         b.angular_velocity),
+              std::tuple(30.0, 0.0, 0.0, -30.0, 0.0, 0.0));
 }
 
 // The nose is 25 ahead of the centre: the front 1.05 times that, the first
@@ -107,13 +120,7 @@ TEST(Examples, Drawing) {
 TEST(Examples, Cracking) {
     Game game{};
     ASSERT_EQ(init_game(&game, 800, 600, 0), 1);
-    auto* rock = static_cast<Sprite*>(std::malloc(sizeof(Sprite)));
-    const Points box{{-40, -30}, {-40, 30}, {40, 30}, {40, -30}};
-    auto* v = static_cast<Vector*>(std::malloc(sizeof(Vector) * 4));
-    std::copy(box.begin(), box.end(), v);
-    init_sprite(rock, 400, 150, Polygon{v, 4, 1, 0, 0, 0}, ROCK_DENSITY, 200, 200, 200);
-    rock->kind = KIND_ROCK;
-    rock->storage = STORAGE_HEAP_ROCK;
+    Sprite* rock = heap_rock({{-40, -30}, {-40, 30}, {40, 30}, {40, -30}}, Vector{400, 150});
     rock->orientation = Vector{0, 1};
     activate_sprite(&game, rock);
     const std::vector<uint16_t> halves(10, 16384);
@@ -129,16 +136,12 @@ TEST(Examples, Cracking) {
         const Sprite& piece = *active_sprites(game)[2 + k];
         EXPECT_NEAR(piece.polygon.area, areas[k], 1e-9);
         EXPECT_NEAR(vector_length(piece.velocity), NUDGE_SPEED, 1e-12);
-        EXPECT_NEAR(vector_cross(vector_sub(piece.position, rock->position), piece.velocity), 0,
-                    1e-9);
+        const Vector away = vector_sub(piece.position, rock->position);
+        EXPECT_NEAR(vector_cross(away, piece.velocity), 0, 1e-9);
     }
-    const Sprite parent{};
     for (double h : {25.0, 24.9999}) {
-        Points piece{{-15, -25}, {-15, h}, {15, h}, {15, -25}};
-        auto* p = static_cast<Vector*>(std::malloc(sizeof(Vector) * 4));
-        std::copy(piece.begin(), piece.end(), p);
-        EXPECT_EQ(new_fragment(&game, parent, Polygon{p, 4, 1, 0, 0, 0}) != nullptr, h == 25.0)
-            << h;
+        const Polygon piece{heap_copy({{-15, -25}, {-15, h}, {15, h}, {15, -25}}), 4, 1, 0, 0, 0};
+        EXPECT_EQ(new_fragment(&game, Sprite{}, piece) != nullptr, h == 25.0) << h;
     }
     EXPECT_EQ(game.active.count, 4u + 1 + 4);
     release_game(&game);
@@ -165,20 +168,6 @@ TEST(Examples, Rocks) {
     std::free(rock.polygon.vertices);
 }
 
-// Two bodies that cannot take an impulse (no inverse mass, and no lever arm for
-// the inverse moments they have) are left as they were, not made NaN.
-TEST(Examples, NoImpulseWithoutABodyToTakeIt) {
-    Sprite a = disc(90, 100, 10), b = disc(110, 100, 10);
-    a.velocity = Vector{30, 0};
-    b.velocity = Vector{-30, 0};
-    a.inverse_moment = 0.01;
-    b.inverse_moment = 0.02;
-    bounce_sprite_pair(&a, &b, FIELD, Vector{100, 100}, Vector{-1, 0});
-    EXPECT_EQ(std::tuple(a.velocity.x, a.velocity.y, a.angular_velocity, b.velocity.x, b.velocity.y,
-                         b.angular_velocity),
-              std::tuple(30.0, 0.0, 0.0, -30.0, 0.0, 0.0));
-}
-
 // Start-up pushes a rock of radius about 50, lying about 100 above the ship,
 // straight up to 1.01 (120 + radius) - 0.01 distance from it.
 TEST(Examples, StartUpClearsTheShip) {
@@ -196,7 +185,6 @@ TEST(Examples, StartUpClearsTheShip) {
     const Vector before = vector_sub(twin.position, Vector{400, 300});
     EXPECT_NEAR(radius, 50, 0.01);
     EXPECT_NEAR(vector_length(before), 100, 0.1);
-
     replay_random(draws.data(), draws.size());
     Game game{};
     ASSERT_EQ(init_game(&game, 800, 600, 1), 1);
@@ -211,33 +199,42 @@ TEST(Examples, StartUpClearsTheShip) {
     release_game(&game);
 }
 
-// Starts whose separation nests hundreds of pushes deep settle as an unbounded
-// separation leaves them (an independent check of the first 100,000 seeds found
-// these, and the benchmark BM_SeparationAgainstUnbounded runs them all): the
-// ship and the last rock where it put them, to the last bit.
-TEST(Examples, DeepStartsSettleAsUnboundedOnes) {
-    const std::tuple<uint32_t, Vector, Vector> starts[] = {
-        {25130u,
-         {0x1.972bc3efab8dap+8, 0x1.40637ff117b1bp+8}, // (407.17, 320.39), 193 deep
-         {0x1.29280290119f6p+9, 0x1.d1b76f4c0c55fp+7}},
-        {1048u,
-         {0x1.8019c5266b4fep+8, 0x1.60666ccc10949p+8},
-         {0x1.4ed0e13bc81c4p+7, 0x1.6cac4db21c6d3p+8}},
-        {5147u,
-         {0x1.abaf3da6c4a12p+8, 0x1.98f816d2ac10bp+8},
-         {0x1.ade958521e816p+8, 0x1.3807c2d236e59p+4}},
-        {6016u,
-         {0x1.aa804945fbc54p+8, 0x1.2b8730b5733c6p+8},
-         {0x1.a71e5107a78eap+5, 0x1.9aa414127ac03p+8}},
+// Alt and either Enter toggle full screen, the field kept 800 by 600 as the
+// renderer's logical size; Enter alone, a repeat or another key does nothing.
+// Once the field is scaled, each frame first clears the letterbox to black.
+TEST(Examples, AltEnterFillsTheScreenKeepingTheField) {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError(); // the dummy driver
+    SDL_Window* window = SDL_CreateWindow("Brelkor!", 0, 0, 800, 600, 0);
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    auto press = [&](SDL_Keycode key, Uint16 mod, Uint8 repeat) {
+        SDL_Event event = key_event(SDL_KEYDOWN, key);
+        std::tie(event.key.keysym.mod, event.key.repeat) = std::tuple(mod, repeat);
+        handle_window_event(renderer, event);
+        int width = 0, height = 0;
+        SDL_RenderGetLogicalSize(renderer, &width, &height);
+        return std::tuple((SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0, width, height);
     };
-    for (const auto& [seed, ship, rock] : starts) {
-        seed_random(seed);
-        Game game{};
-        ASSERT_EQ(init_game(&game, 800, 600, 4), 1);
-        const Vector last = active_sprites(game)[4]->position;
-        EXPECT_EQ(std::tuple(game.ship.position.x, game.ship.position.y, last.x, last.y),
-                  std::tuple(ship.x, ship.y, rock.x, rock.y))
-            << "seed " << seed;
-        release_game(&game);
+    const std::tuple<SDL_Keycode, Uint16, Uint8, bool, int> presses[] = {
+        {SDLK_RETURN, KMOD_NONE, 0, false, 0},     {SDLK_RETURN, KMOD_LALT, 1, false, 0},
+        {SDLK_SPACE, KMOD_RALT, 0, false, 0},      {SDLK_RETURN, KMOD_LALT, 0, true, 800},
+        {SDLK_KP_ENTER, KMOD_RALT, 0, false, 800}, {SDLK_KP_ENTER, KMOD_ALT, 0, true, 800}};
+    reset_seams();
+    __real_SDL_SetRenderDrawColor(renderer, 255, 255, 255, 255); // what a clear shows here
+    for (const auto& [key, mod, repeat, full, width] : presses) {
+        EXPECT_EQ(press(key, mod, repeat), std::tuple(full, width, width * 3 / 4)) << key << mod;
+        clear_letterbox(renderer);
     }
+    Uint32 pixel = 0;
+    const SDL_Rect corner{0, 0, 1, 1};
+    SDL_RenderReadPixels(renderer, &corner, SDL_PIXELFORMAT_ARGB8888, &pixel, 4);
+    uint64_t black = DRAW_HASH_START;
+    std::swap(black, seams.draw_hash);
+    for (int clears = 0; clears < 3; ++clears) {
+        SDL_SetRenderDrawColor(nullptr, 0, 0, 0, 255);
+    }
+    EXPECT_EQ(std::tuple(black, pixel), std::tuple(seams.draw_hash, 0xffffffffu))
+        << "three letterbox clears: black set each time, and the (white) clear";
+    SDL_DestroyRenderer(renderer);
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }

@@ -1,16 +1,18 @@
 // Golden games: whole games recorded from the game as it plays today, which an
-// independent model of its rules found bit for bit right. Each is a scripted
-// player (keys held and let go at random, the pad, pauses, stalled frames, a
-// clock that goes back and one that wraps) fed through the real frame loop.
-// The test checks the game two ways against tests/golden:
+// independent model of its rules found bit for bit right. The test checks the
+// game three ways against tests/golden:
 // - replayed through control_game and simulate_game, the state's hash after
 //   every frame, and the lines drawn after every tenth frame;
-// - played again through play_game and the SDL seams, the recording written is
-//   the golden file byte for byte and every frame draws what it drew.
-// Either way the first frame that went otherwise is reported.
+// - played again through play_game and the SDL seams, the recorded player's
+//   keys, pad and clock fed in, the recording written is the golden file byte
+//   for byte and every frame draws what it drew;
+// - replayed in a window at its recorded pace.
+// Each way the first frame that went otherwise is reported.
 //
-// scripts/make-golden.sh writes the files again from the game as it is: only
-// on purpose, in a commit of its own that says why.
+// scripts/make-golden.sh writes the files again from the game as it is, the
+// same player's part played again: only on purpose, in a commit of its own
+// that says why. A new golden game is a recording of play (--record) added to
+// GAMES.
 #include "brelkor.h"
 
 #include <gtest/gtest.h>
@@ -30,130 +32,65 @@ namespace {
 
 struct GoldenGame {
     const char* name;
-    uint32_t seed;
-    int32_t rocks;
-    Uint32 clock;  // SDL_GetTicks at the start
-    size_t frames; // frames played before Escape, or the window's close request
-    bool closed;   // ended by the close request
+    Uint32 clock; // SDL_GetTicks at the start
 };
 
-// The standard start plays long enough for cracks and whole fragment lives and
-// starts 40 s before the 32-bit clock wraps; 30 rocks crowd the field; with 97
-// the list fills as missiles fly and rocks crack, and with 99 it is full from
-// the start, so that every shot finds no room.
+// Scripted players (keys held and let go at random, the pad, pauses, stalled
+// frames, a clock that goes back) made these once. The standard start plays
+// long enough for cracks and whole fragment lives and starts 40 s before the
+// 32-bit clock wraps; 30 rocks crowd the field; with 97 the list fills as
+// missiles fly and rocks crack, and with 99 it is full from the start, so
+// that every shot finds no room.
 const GoldenGame GAMES[] = {
-    {"standard", 1207, 4, 4294927296u, 3000, false},
-    {"crowded", 1208, 30, 0, 900, true},
-    {"nearly_full", 1209, 97, 100, 150, false},
-    {"full", 1210, 99, 7, 60, false},
+    {"standard", 4294927296u},
+    {"crowded", 0},
+    {"nearly_full", 100},
+    {"full", 7},
+    {"cracks", 1000},
 };
 
 std::string path_of(const GoldenGame& game, const char* extension) {
     return std::string(GOLDEN_DIR) + "/" + game.name + extension;
 }
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+Recording golden_recording(const GoldenGame& golden) {
+    Recording recording;
+    std::string error;
+    EXPECT_EQ(read_recording(path_of(golden, ".brec").c_str(), &recording, &error), 1) << error;
+    return recording;
 }
 
-SDL_Event pad_event(Uint32 type, int button_or_axis, int value = 0) {
-    SDL_Event event{};
-    event.type = type;
-    if (type == SDL_CONTROLLERAXISMOTION) {
-        event.caxis.axis = static_cast<Uint8>(button_or_axis);
-        event.caxis.value = static_cast<Sint16>(value);
-    } else {
-        event.cbutton.button = static_cast<Uint8>(button_or_axis);
-    }
-    return event;
-}
-
-// The scripted player: the events before each frame and the clock's extra
-// milliseconds after it, from a generator of its own so that the game's draws
-// are left alone.
-void script(const GoldenGame& game) {
-    uint32_t state = game.seed;
-    auto next = [&state](uint32_t n) {
-        state = state * 1103515245u + 12345u;
-        return (state >> 8) % n;
-    };
-    const SDL_Keycode keys[] = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT, SDLK_SPACE, 'a'};
-    const int buttons[] = {SDL_CONTROLLER_BUTTON_DPAD_UP,   SDL_CONTROLLER_BUTTON_DPAD_DOWN,
-                           SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT,
-                           SDL_CONTROLLER_BUTTON_A,         SDL_CONTROLLER_BUTTON_START,
-                           SDL_CONTROLLER_BUTTON_B};
-    const int leans[] = {-32768, -16385, -16384, 0, 16384, 16385, 32767};
-    bool held[6] = {};
-    bool pressed[7] = {};
-    seams.events_after_frame.assign(game.frames, {});
-    seams.extra_ms_after_frame.assign(game.frames, 0);
-    for (size_t frame = 0; frame + 1 < game.frames; ++frame) {
-        auto& events = seams.events_after_frame[frame];
-        for (uint32_t n = next(3) == 0 ? 1 + next(3) : 0; n > 0; --n) {
-            const uint32_t k = next(6);
-            events.push_back(key_event(held[k] ? SDL_KEYUP : SDL_KEYDOWN, keys[k]));
-            held[k] = !held[k];
-            if (held[k] && next(4) == 0) {
-                events.push_back(events.back());
-                events.back().key.repeat = 1;
-            }
-        }
-        if (next(90) == 0) { // pause; now and then P again, or held to repeat, in one frame
-            events.push_back(key_event(SDL_KEYDOWN, SDLK_p));
-            const uint32_t again = next(4);
-            if (again < 2) {
-                events.push_back(key_event(SDL_KEYDOWN, SDLK_p));
-                events.back().key.repeat = static_cast<Uint8>(again);
-            }
-        }
-        if (next(25) == 0) { // the pad: a button, the stick, or the pad pulled out
-            const uint32_t kind = next(10);
-            if (kind < 6) {
-                const uint32_t b = next(7);
-                const Uint32 type = pressed[b] ? SDL_CONTROLLERBUTTONUP : SDL_CONTROLLERBUTTONDOWN;
-                events.push_back(pad_event(type, buttons[b]));
-                pressed[b] = !pressed[b];
-            } else if (kind < 9) {
-                events.push_back(
-                    pad_event(SDL_CONTROLLERAXISMOTION, static_cast<int>(next(3)), leans[next(7)]));
-            } else {
-                events.push_back(pad_event(SDL_CONTROLLERDEVICEREMOVED, 0));
-                std::fill(std::begin(pressed), std::end(pressed), false);
-            }
-        }
-        if (next(30) == 0) {
-            SDL_Event motion{};
-            motion.type = SDL_MOUSEMOTION; // the game ignores it; not recorded
-            events.push_back(motion);
-        }
-        const uint32_t clock = next(300);
-        seams.extra_ms_after_frame[frame] = clock == 0   ? 200 + next(800) // a stall
-                                            : clock == 1 ? 0u - next(3000) // the clock goes back
-                                                         : next(4);
-    }
-    SDL_Event close{};
-    close.type = SDL_QUIT;
-    seams.events_after_frame.back().push_back(game.closed ? close
-                                                          : key_event(SDL_KEYDOWN, SDLK_ESCAPE));
-}
-
-// Plays the scripted game through the frame loop, recording it to path (with
-// no path, unrecorded).
-void play(const GoldenGame& golden, const std::string& path) {
+// Plays the recorded player's part through the frame loop: the delay that ends
+// frame k queues frame k + 1's events and moves the clock on by its recorded
+// time, now and then with a mouse motion that the game ignores and does not
+// record. Records to path (with no path, unrecorded).
+void play(const GoldenGame& golden, const Recording& player, const std::string& path) {
     reset_seams();
-    script(golden);
+    const size_t frames = player.frames.size();
+    std::vector<std::vector<SDL_Event>> events(frames); // each frame's, as it reads them
+    for (uint32_t k = 0; k < frames; ++k) {
+        uint32_t begin = 0, end = 0;
+        frame_events(player, k, &begin, &end);
+        if (k % 30 == 29) {
+            events[k].push_back(SDL_Event{SDL_MOUSEMOTION});
+        }
+        for (uint32_t e = begin; e < end; ++e) {
+            events[k].push_back(recorded_to_sdl(player.events[e]));
+        }
+        seams.extra_ms_after_frame.push_back(player.frames[k].elapsed_ms - FRAME_DELAY_MS);
+    }
+    seams.events.assign(events[0].begin(), events[0].end());
+    seams.events_after_frame.assign(events.begin() + 1, events.end());
+    seams.extra_ms_after_frame.erase(seams.extra_ms_after_frame.begin()); // frame 1 takes none
     seams.clock = golden.clock;
-    seed_random(golden.seed);
+    seed_random(player.start.seed);
     Game game{};
     Recorder recorder;
     std::remove(path.c_str());
-    ASSERT_TRUE(path.empty() ||
-                open_recording(&recorder, path.c_str(),
-                               RecordingStart{"0.1", golden.seed, golden.rocks, 800, 600}));
-    ASSERT_EQ(init_game(&game, 800, 600, golden.rocks), 1);
+    ASSERT_TRUE(path.empty() || open_recording(&recorder, path.c_str(),
+                                               RecordingStart{"0.1", player.start.seed,
+                                                              player.start.rocks, 800, 600}));
+    ASSERT_EQ(init_game(&game, 800, 600, player.start.rocks), 1);
     play_game(&game, nullptr, path.empty() ? nullptr : &recorder);
     ASSERT_TRUE(path.empty() || close_recording(&recorder));
     release_game(&game);
@@ -187,9 +124,7 @@ class Golden : public testing::TestWithParam<GoldenGame> {};
 
 TEST_P(Golden, ReplaysFrameForFrame) {
     const GoldenGame& golden = GetParam();
-    Recording recording;
-    std::string error;
-    ASSERT_EQ(read_recording(path_of(golden, ".brec").c_str(), &recording, &error), 1) << error;
+    const Recording recording = golden_recording(golden);
     const std::string draws = read_file(path_of(golden, ".draw"));
     ASSERT_EQ(draws.size(), recording.frames.size() * 17);
     reset_seams();
@@ -220,7 +155,8 @@ TEST_P(Golden, PlaysAsRecorded) {
     const std::string path = writing ? path_of(golden, ".brec")
                                      : testing::TempDir() + "golden_" + golden.name + "_" +
                                            std::to_string(getpid()) + ".brec";
-    play(golden, path);
+    const Recording player = golden_recording(golden); // read before it is written again
+    play(golden, player, path);
     const std::string draws = draw_text();
     if (writing) {
         std::ofstream(path_of(golden, ".draw"), std::ios::binary) << draws;
@@ -233,8 +169,8 @@ TEST_P(Golden, PlaysAsRecorded) {
     if (!writing) {
         std::remove(path.c_str());
     }
-    if (!writing && golden.rocks < 10) { // the frame loop without a recorder, once
-        play(golden, "");
+    if (!writing && player.start.rocks < 10) { // the frame loop without a recorder, once
+        play(golden, player, "");
         EXPECT_EQ(first_differing_line(draw_text(), draws), 0u)
             << "frame drawn otherwise unrecorded";
     }
@@ -245,9 +181,7 @@ TEST_P(Golden, PlaysAsRecorded) {
 // is drawn as it was played; Escape, read halfway, stops the replay there.
 TEST_P(Golden, ReplaysInAWindowAtItsPace) {
     const GoldenGame& golden = GetParam();
-    Recording recording;
-    std::string error;
-    ASSERT_EQ(read_recording(path_of(golden, ".brec").c_str(), &recording, &error), 1) << error;
+    const Recording recording = golden_recording(golden);
     reset_seams();
     seams.clock = golden.clock;
     seams.present_ms = 20;

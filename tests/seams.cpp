@@ -1,6 +1,11 @@
 #include "seams.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "rock.h"
 
 Seams seams;
 
@@ -22,7 +27,30 @@ SDL_Event key_event(Uint32 type, SDL_Keycode key) {
     return event;
 }
 
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 Points square(double h) { return {{h, h}, {h, -h}, {-h, -h}, {-h, h}}; }
+
+Vector* heap_copy(const Points& outline) {
+    auto* v = static_cast<Vector*>(std::malloc(sizeof(Vector) * outline.size()));
+    std::copy(outline.begin(), outline.end(), v);
+    return v;
+}
+
+Sprite* heap_rock(const Points& outline, Vector at) {
+    auto* rock = static_cast<Sprite*>(std::malloc(sizeof(Sprite)));
+    init_sprite(rock, at.x, at.y,
+                Polygon{heap_copy(outline), static_cast<uint32_t>(outline.size()), 1, 0, 0, 0},
+                ROCK_DENSITY, 200, 200, 200);
+    rock->kind = KIND_ROCK;
+    rock->storage = STORAGE_HEAP_ROCK;
+    return rock;
+}
 
 Sprite body(const Points& outline, double x, double y) {
     static std::vector<Points> kept; // moving a vector keeps its elements in place

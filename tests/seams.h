@@ -60,12 +60,22 @@ void fail_malloc_after(int skip, int count = 1);
 
 SDL_Event key_event(Uint32 type, SDL_Keycode key);
 
+// The whole of a file; empty when it cannot be read.
+std::string read_file(const std::string& path);
+
 // Bodies for the tests.
 using Points = std::vector<Vector>;
 constexpr Vector FIELD{800, 600};
 
 // The square of half side h, listed with the game's winding.
 Points square(double h);
+
+// A heap copy of the outline, as the game holds the outlines it owns.
+Vector* heap_copy(const Points& outline);
+
+// A rock in a heap record of its own, with its own copy of the outline
+// (centred in place) at `at`, density ROCK_DENSITY, as a crack makes one.
+Sprite* heap_rock(const Points& outline, Vector at);
 
 // A sprite of no kind with the outline (centred in place) at (x, y), density 1;
 // the outline is kept for the test's life.
