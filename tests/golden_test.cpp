@@ -36,11 +36,14 @@ struct GoldenGame {
 };
 
 // Scripted players (keys held and let go at random, the pad, pauses, stalled
-// frames, a clock that goes back) made these once. The standard start plays
-// long enough for cracks and whole fragment lives and starts 40 s before the
-// 32-bit clock wraps; 30 rocks crowd the field; with 97 the list fills as
-// missiles fly and rocks crack, and with 99 it is full from the start, so
-// that every shot finds no room.
+// frames, a clock that goes back) made the first four once. The standard start
+// plays long enough for cracks and whole fragment lives and starts 40 s before
+// the 32-bit clock wraps; 30 rocks crowd the field; with 97 the list fills as
+// missiles fly and rocks crack, and with 99 it is full from the start, so that
+// every shot finds no room. The fifth player part was written out as a file:
+// among 12 rocks, fire held from the second frame and let go now and then, a
+// turn, thrust or retro key pressed or let go in one frame in 16, 4000 frames
+// of 33 to 35 ms, so that rocks crack again and again.
 const GoldenGame GAMES[] = {
     {"standard", 4294927296u},
     {"crowded", 0},
