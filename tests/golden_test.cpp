@@ -45,11 +45,7 @@ struct GoldenGame {
 // turn, thrust or retro key pressed or let go in one frame in 16, 4000 frames
 // of 33 to 35 ms, so that rocks crack again and again.
 const GoldenGame GAMES[] = {
-    {"standard", 4294927296u},
-    {"crowded", 0},
-    {"nearly_full", 100},
-    {"full", 7},
-    {"cracks", 1000},
+    {"standard", 4294927296u}, {"crowded", 0}, {"nearly_full", 100}, {"full", 7}, {"cracks", 1000},
 };
 
 std::string path_of(const GoldenGame& game, const char* extension) {
