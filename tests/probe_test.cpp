@@ -345,8 +345,7 @@ void cracks() {
             random_rock(r, FIELD, 200, 200, 200);
         } else {
             const std::vector<Vector>& o = pick(OUTLINES);
-            auto* v = static_cast<Vector*>(std::malloc(sizeof(Vector) * o.size()));
-            std::copy(o.begin(), o.end(), v);
+            Vector* v = heap_copy(o);
             init_sprite(r, 0, 0, Polygon{v, static_cast<uint32_t>(o.size()), 1, 0, 0, 0}, 5, 200,
                         200, 200);
             std::copy(o.begin(), o.end(), v); // the outline as given, not centred
