@@ -7,11 +7,13 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <numeric>
 #include <vector>
 
 #include "draw.h"
 #include "rock.h"
 #include "seams.h"
+#include "slab.h"
 
 namespace {
 
@@ -237,4 +239,62 @@ TEST(Examples, AltEnterFillsTheScreenKeepingTheField) {
     SDL_DestroyRenderer(renderer);
     SDL_DestroyWindow(window);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+// A slab of 12 slots holding `count`: n more come behind the used ones, or none
+// when they do not fit (n past the capacity too, where capacity - n would wrap);
+// n given back from a slot move the later used slots down and leave the slots
+// behind them as they were; a slot before the block or past the used ones
+// changes nothing.
+TEST(Examples, Slabs) {
+    const std::tuple<uint32_t, uint32_t, long> takes[] = {
+        // count, n, the slot given
+        {0, 12, 0},  {0, 13, -1}, {1, 11, 1},          {1, 12, -1},
+        {11, 1, 11}, {12, 1, -1}, {2, UINT32_MAX, -1}, {12, 0, 12}};
+    const std::tuple<uint32_t, long, uint32_t, std::vector<int>> removals[] = {
+        {5, 1, 2, {0, 3, 4}},
+        {5, 3, 2, {0, 1, 2}},
+        {5, 5, 1, {0, 1, 2, 3, 4}},
+        {5, -1, 1, {0, 1, 2, 3, 4}},
+        {0, 0, 1, {}}}; // count, slot, n, the used slots left
+    Slab s{};
+    ASSERT_EQ(init_slab(&s, sizeof(int), 12), 1);
+    int* const slots = static_cast<int*>(s.items);
+    for (auto [count, n, slot] : takes) {
+        s.count = count;
+        const int* p = static_cast<int*>(allocate(&s, n));
+        EXPECT_EQ(std::tuple(p == nullptr ? -1 : p - slots, s.count),
+                  std::tuple(slot, slot < 0 ? count : count + n))
+            << count << " + " << n;
+    }
+    for (const auto& [count, at, n, left] : removals) {
+        for (int k = 0; k < 12; ++k) {
+            slots[k] = k;
+        }
+        s.count = count;
+        deallocate(&s, slots + at, n);
+        std::vector<int> behind(slots + count, slots + 12), kept(12 - count);
+        std::iota(kept.begin(), kept.end(), static_cast<int>(count));
+        EXPECT_EQ(std::tuple(std::vector<int>(slots, slots + s.count), behind),
+                  std::tuple(left, kept))
+            << count << " less " << n << " from " << at;
+    }
+    release_slab(&s);
+}
+
+// The ship heads the active list and is found there; a sprite just taken off
+// the end is not found in the slot it left; a step takes the dead out of the
+// list, the first entry too.
+TEST(Examples, ActiveList) {
+    Game game{};
+    ASSERT_EQ(init_game(&game, 800, 600, 2), 1);
+    Sprite* const* const slots = active_sprites(game);
+    Sprite* last = slots[2];
+    EXPECT_EQ(active_sprite(&game.ship, game), slots);
+    deactivate_sprite(last, &game);
+    EXPECT_EQ(std::tuple(active_sprite(last, game), game.active.count), std::tuple(nullptr, 2u));
+    game.ship.kind = KIND_DEAD;
+    step_game(&game, STEP_SECONDS);
+    EXPECT_EQ(std::tuple(game.active.count, slots[0]->kind), std::tuple(1u, KIND_ROCK));
+    release_game(&game);
 }

@@ -1,13 +1,13 @@
 // Probes: the game's routines called over inputs built from small sets of
 // values that sit on their boundaries: whole and half pixels, exactly half the
 // field, the 0.0001 tolerances and margins, the borders and the reach of the
-// drawing, the retro dead zone, the 24575/24576 draw, timers at 0 and a step's
-// milliseconds. Exact boundaries come up often this way; random doubles would
-// never meet them. Each call's inputs and results, every double by its bits,
-// make one probe line; tests/golden/probes.txt holds the 64-bit FNV-1a hash of
-// every four lines as today's game, checked bit for bit against an independent model,
-// computes it. The test reports the first probe that differs, with its inputs
-// and what it gives now. scripts/make-golden.sh writes the file again.
+// drawing, the 24575/24576 draw. Exact boundaries come up often this way;
+// random doubles would never meet them. Each call's inputs and results, every
+// double by its bits, make one probe line; tests/golden/probes.txt holds the
+// 64-bit FNV-1a hash of every four lines as today's game, checked bit for bit
+// against an independent model, computes it. The test reports the first probe
+// that differs, with its inputs and what it gives now.
+// scripts/make-golden.sh writes the file again.
 #include "brelkor.h"
 
 #include <gtest/gtest.h>
@@ -270,38 +270,6 @@ void drawing() {
         const Vector at{pick(DX), pick(DY)};
         draw_oriented_polygon(nullptr, p, at, pick(HEADINGS), FIELD);
         probe("outline", p, at, seams.lines);
-    }
-}
-
-void ship_and_missiles() {
-    const double x = 50 * std::sin(0.02), y = 50 * std::cos(0.02);
-    const double V[] = {0, 0.0025, -0.0045, 0.0075, 50, -50, x, -x, y, -y, 0.01, -0.01};
-    const int32_t T[] = {0, 1, 5, 9, 10, 15, 400, 500, 1000, 2000};
-    const double DT[] = {0.01, 0.0159, 0.009995, 0.0019, 1};
-    restore_shared_outlines(); // as a game starts: the ship's outline centred
-    init_polygon(&ship_shape, nullptr);
-    for (int i = 0; i < 4000; ++i) {
-        Ship ship{};
-        init_ship(&ship, 400, 300);
-        ship.controls = static_cast<int32_t>(rng() % 32);
-        ship.velocity = Vector{pick(V), pick(V)};
-        ship.orientation = pick(HEADINGS);
-        ship.angular_velocity = 2;
-        ship.fire_cooldown_ms = pick(T);
-        const double dt = pick(DT);
-        simulate_ship_engines(&ship, dt);
-        probe("engines", ship.controls, ship.velocity, dt, ship.orientation, ship.angular_velocity,
-              ship.acceleration, ship.fire_cooldown_ms, ship_front(ship));
-        Missile m{};
-        init_missile(&m, ship_front(ship), ship.velocity, ship.orientation);
-        m.thrust_ms = pick(T);
-        m.life_ms = pick(T);
-        simulate_missile(&m, dt);
-        Fragment f{};
-        f.kind = KIND_FRAGMENT;
-        f.life_ms = pick(T);
-        simulate_fragment(&f, dt);
-        probe("timers", m, m.thrust_ms, m.life_ms, f.kind, f.life_ms);
     }
 }
 
@@ -692,85 +660,7 @@ void corners() {
     probe("empty replay", random_15bit());
 }
 
-// Slabs and the active list under random runs of their operations, at the
-// edges of the used slots (counts of 0, 1, all and more, pointers before, at
-// and past them), then steps taking the dead out of lists of dead and living
-// entries, the first and neighbours too.
-void lists() {
-    const uint32_t N[] = {0, 1, 2, 3, 5, 12, 13, UINT32_MAX};
-    for (int i = 0; i < 400; ++i) {
-        Slab s{};
-        init_slab(&s, sizeof(int), 12);
-        int* slots = static_cast<int*>(allocate(&s, 12));
-        for (int k = 0; k < 12; ++k) {
-            slots[k] = k; // where each began: a removal moves the later slots, clears none
-        }
-        s.count = rng() % 13;
-        std::string log;
-        for (int op = 0; op < 6; ++op) {
-            const uint32_t n = pick(N);
-            if (rng() % 3 == 0) {
-                const int* p = static_cast<int*>(allocate(&s, n));
-                text(&log, p == nullptr ? -1 : p - slots);
-            } else {
-                const uintptr_t at = reinterpret_cast<uintptr_t>(slots) + (rng() % 15 - 1) * 4;
-                deallocate(&s, reinterpret_cast<void*>(at), n);
-            }
-            text(&log, s.count);
-        }
-        for (int k = 0; k < 12; ++k) {
-            text(&log, slots[k]);
-        }
-        probe("slab run", log);
-        release_slab(&s);
-    }
-    // The active list, through runs of listings (rocks only once), removals,
-    // searches, deaths, steps and heap sprites deleted or left listed.
-    reset_seams();
-    for (int i = 0; i < 300; ++i) {
-        Game game{};
-        init_game(&game, 800, 600, 2);
-        Sprite pool[3]{}; // dead until brought to life
-        Sprite* const rocks = static_cast<Sprite*>(game.rocks.items);
-        Sprite* const known[] = {&game.ship, rocks, rocks + 1, pool, pool + 1, pool + 2};
-        std::string log;
-        for (int op = 0; op < 10; ++op) {
-            Sprite* s = known[rng() % 6];
-            Sprite* const* at = active_sprite(s, game);
-            switch (rng() % 6) {
-            case 0:
-                activate_sprite(&game, s == rocks || s == rocks + 1 ? pool : s);
-                break;
-            case 1:
-                deactivate_sprite(s, &game);
-                break;
-            case 2:
-                text(&log, at == nullptr ? -1 : at - active_sprites(game));
-                break;
-            case 3:
-                s->kind = s->kind == KIND_DEAD ? KIND_ROCK : KIND_DEAD;
-                break;
-            case 4:
-                simulate_game(&game, 9 + rng() % 2);
-                text(&log, rocks[0].polygon.vertices == nullptr);
-                break;
-            default: // a heap sprite, deleted at once or left to a step or the release
-                s = static_cast<Sprite*>(std::malloc(sizeof(Sprite)));
-                *s = Sprite{};
-                s->storage = STORAGE_HEAP;
-                activate_sprite(&game, s);
-                if (rng() % 2 == 0) {
-                    delete_sprite(s, &game);
-                }
-            }
-        }
-        for (uint32_t k = 0; k < game.active.count; ++k) {
-            text(&log, std::find(known, known + 6, active_sprites(game)[k]) - known);
-        }
-        probe("listed", log);
-        release_game(&game);
-        EXPECT_EQ(seams.blocks, 0) << "lists " << i << ": heap blocks not given back";
-    }
+void deep_starts() {
     // Starts whose separation nests hundreds of pushes deep (193 with seed
     // 25130) settle as an unbounded separation leaves them; the benchmark
     // BM_SeparationAgainstUnbounded runs the first 100,000 seeds.
@@ -801,13 +691,12 @@ TEST(Probes, GiveWhatTheyGave) {
     geometry();
     motion();
     drawing();
-    ship_and_missiles();
     rocks();
     cracks();
     readings();
     failures();
     corners();
-    lists();
+    deep_starts();
     reset_seams();
     // One hash for every four probes keeps the file small.
     constexpr size_t GROUP = 4;
