@@ -54,14 +54,37 @@ TEST(Examples, MassProperties) {
 // a head-on bounce keeping 0.9 of the approach speed; exactly half the field
 // keeping its sign. Two bodies that cannot take an impulse (no inverse mass,
 // and no lever arm for the inverse moments they have) are left as they were,
-// not made NaN.
+// not made NaN. Exactly on a margin a coordinate stays; one not finite, or on
+// a field too narrow to wrap, is left as it is. Bodies on one spot: the push
+// goes along +x (across the edge here), the nudge not at all. A missile that
+// meets the ship dies; the ship flies on.
 TEST(Examples, RigidBodies) {
-    EXPECT_NEAR(wrap_coordinate(799.99995, 800), 0.00015, 1e-9);
-    EXPECT_NEAR(wrap_coordinate(-0.5, 800), 799.4998, 1e-9);
-    EXPECT_NEAR(wrap_coordinate(2500, 800), 100.0006, 1e-9);
+    const std::tuple<double, double, double> wraps[] = {
+        {799.99995, 800, 0.00015},   {-0.5, 800, 799.4998}, {2500, 800, 100.0006},
+        {99.9999, 100, 99.9999},     {0.0001, 50, 0.0001},  {INFINITY, 50, INFINITY},
+        {0, 0.0002 + 0.99995e-10, 0}};
+    for (auto [x, size, wrapped] : wraps) {
+        const double w = wrap_coordinate(x, size);
+        EXPECT_TRUE(w == wrapped || std::fabs(w - wrapped) < 1e-9)
+            << x << " on " << size << ": " << w;
+    }
     Sprite b = disc(130, 100, 20);
     shift_sprite_away_from(disc(100, 100, 30), &b, FIELD);
     expect_near(b.position, Vector{150.2, 100});
+    b = disc(795, 130, 10);
+    shift_sprite_away_from(disc(795, 130, 0), &b, FIELD);
+    expect_near(b.position, Vector{795 + 10.1 - 799.9998, 130});
+    b.velocity = Vector{-50, 30};
+    nudge_fragment(b, &b);
+    expect_near(b.velocity, Vector{-50, 30});
+    Game game{};
+    game.world_size = FIELD;
+    Sprite ship = body(square(10), 100, 100), missile = body(square(10), 120, 100);
+    std::tie(ship.kind, missile.kind, ship.velocity) =
+        std::tuple(KIND_SHIP, KIND_MISSILE, Vector{50, 0});
+    collide_sprite_pair(&ship, &missile, &game, Vector{110, 100}, Vector{-1, 0});
+    EXPECT_EQ(std::tuple(ship.kind, missile.kind, ship.velocity.x),
+              std::tuple(KIND_SHIP, KIND_DEAD, 50.0));
     Sprite first = body(square(10), 100, 100), second = body(square(10), 120, 100);
     first.velocity = Vector{50, 0};
     second.velocity = Vector{-50, 0};
@@ -103,16 +126,55 @@ TEST(Examples, ShipAndMissiles) {
 
 // A missile heading up from (100, 100): its outline's three sides, each from
 // one turned vertex to the next; a segment over the right border in two parts.
+// Then the bounds: a segment reaching in from a million pixels out, a field of
+// 0.00025 (its period 0.00005, yet wrappable), an overhang longer than the
+// field, a field of no finite height (nothing drawn); outlines a million out,
+// turned by a heading of length 2, left open, or of one point (a dot).
 TEST(Examples, Drawing) {
-    Points missile{{6, 0}, {0, -2}, {0, 2}};
+    using Lines = std::vector<DrawnLine>;
+    const std::tuple<Segment, Vector, Lines> segments[] = {
+        {{{790, 300}, {20, 10}}, FIELD, {{0, 304, 10, 310}, {790, 300, 799, 304}}},
+        {{{1000800, 0.0001}, {-5, 0}}, {800, 2576980377600}, {{0, 0, 0, 0}, {795, 0, 799, 0}}},
+        {{{5, 500000}, {0, 0}}, {0.00025, 600}, {{0, 200, 0, 200}}},
+        {{{-224.1, 0.0001}, {2000, 10}},
+         FIELD,
+         {{0, 6, 799, 10}, {0, 5, 175, 6}, {0, 1, 799, 5}, {0, 1, 0, 1}, {575, 0, 799, 1}}},
+        {{{0.0001, 1e-306}, {20, 0.0001}}, {800, INFINITY}, {}}};
+    for (const auto& [segment, field, lines] : segments) {
+        reset_seams();
+        draw_wrapped_segment(nullptr, segment, field);
+        EXPECT_EQ(seams.lines, lines) << segment.origin.x << ", " << segment.origin.y;
+    }
     reset_seams();
-    draw_oriented_polygon(nullptr, Polygon{missile.data(), 3, 1, 0, 0, 0}, Vector{100, 100},
-                          Vector{0, -1}, FIELD);
-    EXPECT_EQ(seams.lines, (std::vector<DrawnLine>{
-                               {100, 94, 102, 100}, {100, 94, 98, 100}, {98, 100, 102, 100}}));
-    reset_seams();
-    draw_wrapped_segment(nullptr, Segment{{790, 300}, {20, 10}}, FIELD);
-    EXPECT_EQ(seams.lines, (std::vector<DrawnLine>{{0, 304, 10, 310}, {790, 300, 799, 304}}));
+    draw_ywrapped_segment(nullptr, std::get<0>(segments[4]), INFINITY);
+    EXPECT_EQ(seams.lines, Lines{}) << "the y wrap alone, of no finite height";
+    const std::tuple<Points, int32_t, Vector, Vector, Lines> outlines[] = {
+        {{{6, 0}, {0, -2}, {0, 2}},
+         1,
+         {100, 100},
+         {0, -1},
+         {{100, 94, 102, 100}, {100, 94, 98, 100}, {98, 100, 102, 100}}},
+        {{{30, 30}, {22.5, 5}, {0, 40}},
+         1,
+         {-1000000, 600},
+         {2, 0},
+         {{59, 60, 0, 79},
+          {799, 79, 799, 80},
+          {44, 10, 59, 60},
+          {44, 10, 0, 79},
+          {799, 79, 799, 80}}},
+        {{{30, -20}, {-20, 30}, {40, 10}, {40, 22.5}},
+         0,
+         {780, 1000610},
+         {-1, 0},
+         {{0, 380, 0, 380}, {799, 380, 740, 400}, {740, 387, 740, 400}}},
+        {{{30, -20}}, 1, {0, 590}, {0.6, 0.8}, {{34, 2, 34, 2}}}};
+    for (auto [points, closed, at, heading, lines] : outlines) {
+        reset_seams();
+        const Polygon p{points.data(), static_cast<uint32_t>(points.size()), closed, 0, 0, 0};
+        draw_oriented_polygon(nullptr, p, at, heading, FIELD);
+        EXPECT_EQ(seams.lines, lines) << points.size() << " points at " << at.x << ", " << at.y;
+    }
 }
 
 // An 80 by 60 box cracked from its left side along five steps of 18.75 bent by
@@ -168,6 +230,24 @@ TEST(Examples, Rocks) {
     expect_near(rock.velocity, Vector{-100, -100});
     EXPECT_NEAR(rock.angular_velocity, -M_PI / 3, 1e-12);
     std::free(rock.polygon.vertices);
+    // Every draw 0.75 leaves every direction out: the rock takes all sixteen
+    // at 0.875 of R = 81.25 instead, stretched by k = 0.625 + 2/3. Three taken
+    // (draws 0) and thirteen left out make a triangle.
+    std::vector<uint16_t> draws(26, 0);
+    std::fill(draws.begin() + 10, draws.begin() + 23, 24576);
+    for (auto [values, count] :
+         {std::pair(draws.data() + 10, size_t{1}), std::pair(draws.data(), draws.size())}) {
+        replay_random(values, count);
+        ASSERT_NE(random_rock(&rock, FIELD, 200, 200, 200), nullptr);
+        replay_random(nullptr, 0);
+        const Polygon& p = rock.polygon;
+        EXPECT_EQ(p.count, count == 1 ? 16u : 3u);
+        if (count == 1) {
+            expect_near(p.vertices[0], Vector{71.09375 * (0.625 + 2.0 / 3), 0});
+            expect_near(p.vertices[4], Vector{0, -71.09375});
+        }
+        std::free(rock.polygon.vertices);
+    }
 }
 
 // Start-up pushes a rock of radius about 50, lying about 100 above the ship,
@@ -283,8 +363,8 @@ TEST(Examples, Slabs) {
 }
 
 // The ship heads the active list and is found there; a sprite just taken off
-// the end is not found in the slot it left; a step takes the dead out of the
-// list, the first entry too.
+// the end is not found in the slot it left; a heap sprite deleted leaves the
+// list; a step takes the dead out of the list, the first entry too.
 TEST(Examples, ActiveList) {
     Game game{};
     ASSERT_EQ(init_game(&game, 800, 600, 2), 1);
@@ -293,6 +373,12 @@ TEST(Examples, ActiveList) {
     EXPECT_EQ(active_sprite(&game.ship, game), slots);
     deactivate_sprite(last, &game);
     EXPECT_EQ(std::tuple(active_sprite(last, game), game.active.count), std::tuple(nullptr, 2u));
+    auto* heap = static_cast<Sprite*>(std::malloc(sizeof(Sprite)));
+    *heap = Sprite{};
+    heap->storage = STORAGE_HEAP;
+    activate_sprite(&game, heap);
+    delete_sprite(heap, &game); // off the list, then given back
+    EXPECT_EQ(game.active.count, 2u);
     game.ship.kind = KIND_DEAD;
     step_game(&game, STEP_SECONDS);
     EXPECT_EQ(std::tuple(game.active.count, slots[0]->kind), std::tuple(1u, KIND_ROCK));
