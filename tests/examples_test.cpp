@@ -325,20 +325,35 @@ TEST(Examples, AltEnterFillsTheScreenKeepingTheField) {
 // when they do not fit (n past the capacity too, where capacity - n would wrap);
 // n given back from a slot move the later used slots down and leave the slots
 // behind them as they were; a slot before the block or past the used ones
-// changes nothing.
+// changes nothing. A slot size of 0, a block beyond 32 bits of bytes, or no
+// memory: the slab is refused, its record untouched; given back, it holds
+// nothing.
 TEST(Examples, Slabs) {
     const std::tuple<uint32_t, uint32_t, long> takes[] = {
         // count, n, the slot given
         {0, 12, 0},  {0, 13, -1}, {1, 11, 1},          {1, 12, -1},
         {11, 1, 11}, {12, 1, -1}, {2, UINT32_MAX, -1}, {12, 0, 12}};
     const std::tuple<uint32_t, long, uint32_t, std::vector<int>> removals[] = {
+        // count, slot, n, the used slots left
         {5, 1, 2, {0, 3, 4}},
         {5, 3, 2, {0, 1, 2}},
         {5, 5, 1, {0, 1, 2, 3, 4}},
         {5, -1, 1, {0, 1, 2, 3, 4}},
-        {0, 0, 1, {}}}; // count, slot, n, the used slots left
+        {0, 0, 1, {}}};
     Slab s{};
+    const std::tuple<uint32_t, uint32_t, int> refusals[] = {
+        {0, 100, -1}, {0x10000, 0x10000, -1}, {4, 2, 0}}; // size, capacity, failing
+    for (auto [size, capacity, failing] : refusals) {
+        Slab t{&s, 7, 3, 9};
+        fail_malloc_after(failing);
+        EXPECT_EQ(
+            std::tuple(init_slab(&t, size, capacity), t.items, t.item_size, t.count, t.capacity),
+            std::tuple(0, static_cast<void*>(&s), 7u, 3u, 9u))
+            << size << " by " << capacity;
+        fail_malloc_after(-1);
+    }
     ASSERT_EQ(init_slab(&s, sizeof(int), 12), 1);
+    EXPECT_EQ(std::tuple(s.item_size, s.count, s.capacity), std::tuple(4u, 0u, 12u));
     int* const slots = static_cast<int*>(s.items);
     for (auto [count, n, slot] : takes) {
         s.count = count;
@@ -360,6 +375,7 @@ TEST(Examples, Slabs) {
             << count << " less " << n << " from " << at;
     }
     release_slab(&s);
+    EXPECT_EQ(std::tuple(s.items, s.count, s.capacity), std::tuple(nullptr, 0u, 0u));
 }
 
 // The ship heads the active list and is found there; a sprite just taken off

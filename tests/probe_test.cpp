@@ -351,29 +351,6 @@ void failures() {
         release_game(&game);
         return left;
     });
-    const std::tuple<uint32_t, uint32_t, int> slabs[] = {{4, 100, 0},
-                                                         {0x10000, 0x10000, -1},
-                                                         {0, 100, -1},
-                                                         {4, 2, -1}}; // beyond 32 bits, of no size
-    for (const auto& [size, capacity, skip] : slabs) {
-        failing("slab", skip, 1, [size, capacity](int k, int n) {
-            Slab s{&s, 7, 3, 9};
-            fail_malloc_after(k, n);
-            std::string left = std::to_string(init_slab(&s, size, capacity));
-            fail_malloc_after(-1);
-            for (int pass = 0; pass < 2; ++pass) {
-                left += s.items == &s ? " untouched" : s.items == nullptr ? " none" : " set";
-                for (const uint32_t v : {s.item_size, s.count, s.capacity}) {
-                    text(&left, v);
-                }
-                if (s.items == &s) {
-                    break;
-                }
-                release_slab(&s);
-            }
-            return left;
-        });
-    }
     failing("in place", 0, 1, [](int k, int n) {
         Sprite storage, pattern;
         std::memset(static_cast<void*>(&storage), 0xab, sizeof storage);
