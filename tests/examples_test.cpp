@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <numeric>
@@ -47,6 +48,79 @@ TEST(Examples, MassProperties) {
         EXPECT_EQ(std::tuple(p.area, c.x, c.y, p.second_moment, p.radius),
                   std::tuple(area, centroid.x, centroid.y, second_moment, radius));
     }
+}
+
+// The geometry's bounds, which no game meets. Outlines of no area (no points,
+// one) get area 0 and the mean of their points as centroid, the points moved
+// onto it; a polyline is open and has no area. A crossing that enters slot 0
+// moves what it displaces down while slots below hold larger parameters, and
+// never past the k slots. An outline is sound with three points of the game's
+// winding (a shoelace sum of -16, or of only -0.25), not with a point twice. A
+// point on a vertex is not inside; one beyond an edge's end, on its line,
+// is, when the outline bends round it. Of two edges met at one parameter (an
+// outline doubled back on itself) the lower wins; a line that meets nothing leaves its one slot
+// empty and the next untouched. A cut whose first piece finds no memory gives back the second and
+// reports failure.
+TEST(Examples, Geometry) {
+    const std::tuple<Points, Vector, Points> flat[] = {{{}, {0, 0}, {}},
+                                                       {{{0.5, 1}}, {0.5, 1}, {{0, 0}}}};
+    for (auto [points, centroid, moved] : flat) {
+        Polygon p{points.data(), static_cast<uint32_t>(points.size()), 0, 9, 9, 9};
+        Vector c{-7, -7};
+        init_polygon(&p, &c);
+        EXPECT_EQ(std::tuple(c.x, c.y, p.area, p.second_moment),
+                  std::tuple(centroid.x, centroid.y, 0.0, 0.0));
+        for (size_t k = 0; k < points.size(); ++k) {
+            EXPECT_EQ(std::tuple(points[k].x, points[k].y), std::tuple(moved[k].x, moved[k].y));
+        }
+    }
+    Points line{{0.5, 0.75}, {0, -1.75}};
+    Polygon polyline{line.data(), 2, 1, 9, 9, 9};
+    init_polyline(&polyline);
+    EXPECT_EQ(std::tuple(polyline.radius, polyline.area, polyline.second_moment, polyline.closed),
+              std::tuple(1.75, 0.0, 0.0, 0));
+    using Slots = std::array<double, 4>;
+    using Edges = std::array<int32_t, 4>;
+    const std::tuple<uint32_t, Slots, double, int32_t, Slots, Edges> inserts[] = {
+        {2, {1, 2, 5, 5}, 0, 10, {0, 1, 5, 5}, {10, 1, 3, 4}},
+        {1, {3, 4, 5, 5}, 0, 12, {0, 4, 5, 5}, {12, 2, 3, 4}},
+        {2, {1, 1, 5, 5}, 0, 11, {0, 1, 5, 5}, {11, 2, 3, 4}}};
+    for (auto [k, slots, t, edge, after, edges_after] : inserts) {
+        Edges edges{1, 2, 3, 4};
+        insert_intersection(t, edge, slots.data(), edges.data(), k);
+        EXPECT_EQ(std::tuple(slots, edges), std::tuple(after, edges_after)) << k << " slots";
+    }
+    const Points sound[] = {{{0, 0}, {0, 4}, {4, 0}},
+                            {{0, 0}, {0, 0.5}, {0.5, 0}},
+                            {{0.5, 0}, {1, 0.5}, {4, 0}, {4, 0}}};
+    for (Points points : sound) {
+        const Polygon p{points.data(), static_cast<uint32_t>(points.size()), 1, 0, 0, 0};
+        EXPECT_EQ(polygon_is_sound(p), points.size() == 3) << points.size() << " points";
+    }
+    Points triangle{{1, 3}, {4, 0.5}, {1, 1}}, bent{{3, 3}, {-2, 0}, {1, 0.5}, {1, 0.5}, {0, -2}};
+    EXPECT_EQ(point_strictly_inside(Polygon{triangle.data(), 3, 1, 0, 0, 0}, Vector{1, 1}), 0);
+    EXPECT_EQ(point_strictly_inside(Polygon{bent.data(), 5, 1, 0, 0, 0}, Vector{0.5, 1}), 1);
+    Points box = square(2);
+    const Polygon p{box.data(), 4, 1, 0, 0, 0};
+    Vector point{-7, -7};
+    EXPECT_EQ(segment_first_intersects_polygon_at(Polygon{}, Segment{{0, 0}, {1, 0}}, &point), -1);
+    Points back{{1, 3}, {2.25, 0}, {2.25, 0}}; // its first two edges one segment, both ways
+    EXPECT_EQ(segment_first_intersects_polygon_at(Polygon{back.data(), 3, 1, 0, 0, 0},
+                                                  Segment{{0, 2.25}, {3, 0}}, &point),
+              0);
+    double t[2] = {-7, -7};
+    int32_t e[2] = {-7, -7};
+    EXPECT_EQ(line_intersects_polygon_at(p, Segment{{10, 10}, {1, 0}}, t, e, 1), 0u);
+    EXPECT_EQ(std::tuple(t[0], t[1], e[0], e[1]), std::tuple(NO_CROSSING, -7.0, -1, -7));
+    EXPECT_EQ(std::tuple(segments_intersect_anywhere({{0.5, 0}, {0, 4}}, {{2, -1}, {-2, 4}}),
+                         segments_intersect_anywhere({{2.25, 4}, {2, 4}}, {{3, 0}, {0, 0}})),
+              std::tuple(1, 0));
+    Polygon pieces[2];
+    Vector chain[1] = {{0, 0}};
+    fail_malloc_after(0);
+    EXPECT_EQ(split_polygon(p, 1, 3, chain, 1, &pieces[0], &pieces[1]), 0);
+    fail_malloc_after(-1);
+    EXPECT_EQ(std::tuple(pieces[0].vertices, pieces[1].vertices), std::tuple(nullptr, nullptr));
 }
 
 // Wrapping by the period (the field less its two margins); a push along the
