@@ -53,14 +53,15 @@ TEST(Examples, MassProperties) {
 // The geometry's bounds, which no game meets. Outlines of no area (no points,
 // one) get area 0 and the mean of their points as centroid, the points moved
 // onto it; a polyline is open and has no area. A crossing that enters slot 0
-// moves what it displaces down while slots below hold larger parameters, and
-// never past the k slots. An outline is sound with three points of the game's
-// winding (a shoelace sum of -16, or of only -0.25), not with a point twice. A
-// point on a vertex is not inside; one beyond an edge's end, on its line,
-// is, when the outline bends round it. Of two edges met at one parameter (an
-// outline doubled back on itself) the lower wins; a line that meets nothing leaves its one slot
-// empty and the next untouched. A cut whose first piece finds no memory gives back the second and
-// reports failure.
+// moves what it displaces down while the slots below hold larger parameters,
+// and never past the k slots. An outline is sound with three points of the
+// game's winding (a shoelace sum of -16, or of only -0.25), not with a point
+// twice. A point on a vertex is not inside; one beyond an edge's end, on its
+// line, is when the outline bends round it. Of two edges met at one parameter
+// (an outline doubled back on itself) the lower wins; a line that meets nothing
+// leaves its one slot empty and the next untouched. Segments that cross meet
+// somewhere; a segment and a point off it do not. A cut whose first piece
+// finds no memory gives the second back and fails.
 TEST(Examples, Geometry) {
     const std::tuple<Points, Vector, Points> flat[] = {{{}, {0, 0}, {}},
                                                        {{{0.5, 1}}, {0.5, 1}, {{0, 0}}}};
@@ -206,14 +207,15 @@ TEST(Examples, ShipAndMissiles) {
 // turned by a heading of length 2, left open, or of one point (a dot).
 TEST(Examples, Drawing) {
     using Lines = std::vector<DrawnLine>;
+    // clang-format off
     const std::tuple<Segment, Vector, Lines> segments[] = {
         {{{790, 300}, {20, 10}}, FIELD, {{0, 304, 10, 310}, {790, 300, 799, 304}}},
         {{{1000800, 0.0001}, {-5, 0}}, {800, 2576980377600}, {{0, 0, 0, 0}, {795, 0, 799, 0}}},
         {{{5, 500000}, {0, 0}}, {0.00025, 600}, {{0, 200, 0, 200}}},
-        {{{-224.1, 0.0001}, {2000, 10}},
-         FIELD,
+        {{{-224.1, 0.0001}, {2000, 10}}, FIELD,
          {{0, 6, 799, 10}, {0, 5, 175, 6}, {0, 1, 799, 5}, {0, 1, 0, 1}, {575, 0, 799, 1}}},
         {{{0.0001, 1e-306}, {20, 0.0001}}, {800, INFINITY}, {}}};
+    // clang-format on
     for (const auto& [segment, field, lines] : segments) {
         reset_seams();
         draw_wrapped_segment(nullptr, segment, field);
@@ -222,27 +224,17 @@ TEST(Examples, Drawing) {
     reset_seams();
     draw_ywrapped_segment(nullptr, std::get<0>(segments[4]), INFINITY);
     EXPECT_EQ(seams.lines, Lines{}) << "the y wrap alone, of no finite height";
+    // clang-format off
     const std::tuple<Points, int32_t, Vector, Vector, Lines> outlines[] = {
-        {{{6, 0}, {0, -2}, {0, 2}},
-         1,
-         {100, 100},
-         {0, -1},
+        {{{6, 0}, {0, -2}, {0, 2}}, 1, {100, 100}, {0, -1},
          {{100, 94, 102, 100}, {100, 94, 98, 100}, {98, 100, 102, 100}}},
-        {{{30, 30}, {22.5, 5}, {0, 40}},
-         1,
-         {-1000000, 600},
-         {2, 0},
-         {{59, 60, 0, 79},
-          {799, 79, 799, 80},
-          {44, 10, 59, 60},
-          {44, 10, 0, 79},
+        {{{30, 30}, {22.5, 5}, {0, 40}}, 1, {-1000000, 600}, {2, 0},
+         {{59, 60, 0, 79}, {799, 79, 799, 80}, {44, 10, 59, 60}, {44, 10, 0, 79},
           {799, 79, 799, 80}}},
-        {{{30, -20}, {-20, 30}, {40, 10}, {40, 22.5}},
-         0,
-         {780, 1000610},
-         {-1, 0},
+        {{{30, -20}, {-20, 30}, {40, 10}, {40, 22.5}}, 0, {780, 1000610}, {-1, 0},
          {{0, 380, 0, 380}, {799, 380, 740, 400}, {740, 387, 740, 400}}},
         {{{30, -20}}, 1, {0, 590}, {0.6, 0.8}, {{34, 2, 34, 2}}}};
+    // clang-format on
     for (auto [points, closed, at, heading, lines] : outlines) {
         reset_seams();
         const Polygon p{points.data(), static_cast<uint32_t>(points.size()), closed, 0, 0, 0};
