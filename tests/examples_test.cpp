@@ -61,7 +61,8 @@ TEST(Examples, MassProperties) {
 // (an outline doubled back on itself) the lower wins; a line that meets nothing
 // leaves its one slot empty and the next untouched. Segments that cross meet
 // somewhere; a segment and a point off it do not. A cut whose first piece
-// finds no memory gives the second back and fails.
+// finds no memory gives the second back and fails; so does a cut to an edge
+// the outline does not have.
 TEST(Examples, Geometry) {
     const std::tuple<Points, Vector, Points> flat[] = {{{}, {0, 0}, {}},
                                                        {{{0.5, 1}}, {0.5, 1}, {{0, 0}}}};
@@ -121,6 +122,7 @@ TEST(Examples, Geometry) {
     fail_malloc_after(0);
     EXPECT_EQ(split_polygon(p, 1, 3, chain, 1, &pieces[0], &pieces[1]), 0);
     fail_malloc_after(-1);
+    EXPECT_EQ(split_polygon(p, 1, 4, chain, 1, &pieces[0], &pieces[1]), 0) << "no edge 4";
     EXPECT_EQ(std::tuple(pieces[0].vertices, pieces[1].vertices), std::tuple(nullptr, nullptr));
 }
 
@@ -130,14 +132,15 @@ TEST(Examples, Geometry) {
 // keeping its sign. Two bodies that cannot take an impulse (no inverse mass,
 // and no lever arm for the inverse moments they have) are left as they were,
 // not made NaN. Exactly on a margin a coordinate stays; one not finite, or on
-// a field too narrow to wrap, is left as it is. Bodies on one spot: the push
+// a field too narrow to wrap, is left as it is; one a million periods out is
+// brought near by the remainder first. Bodies on one spot: the push
 // goes along +x (across the edge here), the nudge not at all. A missile that
 // meets the ship dies; the ship flies on.
 TEST(Examples, RigidBodies) {
     const std::tuple<double, double, double> wraps[] = {
-        {799.99995, 800, 0.00015},   {-0.5, 800, 799.4998}, {2500, 800, 100.0006},
-        {99.9999, 100, 99.9999},     {0.0001, 50, 0.0001},  {INFINITY, 50, INFINITY},
-        {0, 0.0002 + 0.99995e-10, 0}};
+        {799.99995, 800, 0.00015},    {-0.5, 800, 799.4998}, {2500, 800, 100.0006},
+        {99.9999, 100, 99.9999},      {0.0001, 50, 0.0001},  {INFINITY, 50, INFINITY},
+        {0, 0.0002 + 0.99995e-10, 0}, {60, 50, 10.0002},     {1e13, 800, 0.62437244849888884}};
     for (auto [x, size, wrapped] : wraps) {
         const double w = wrap_coordinate(x, size);
         EXPECT_TRUE(w == wrapped || std::fabs(w - wrapped) < 1e-9)
