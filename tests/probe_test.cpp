@@ -25,7 +25,6 @@
 #include "draw.h"
 #include "rock.h"
 #include "seams.h"
-#include "slab.h"
 
 namespace {
 
